@@ -1,0 +1,35 @@
+# Test registration shared by every component.
+#
+# GoogleTest is built from Debian's source package so that the native, sanitizer and
+# mingw builds each get a copy compiled with their own compiler and flags.
+enable_testing()
+
+if(NOT TARGET gtest)
+  set(VT_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  add_subdirectory(${VT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+endif()
+
+# vt_add_gtest(NAME SOURCES file... [LIBS lib...] [LOCKS lock...] [TIMEOUT s] [WINDOWS_ONLY])
+#
+# One ctest entry per executable: under Wine every process start is expensive, so all cases
+# of one executable run in one process. LOCKS names resources (the install folder of the
+# Wine prefix, for example) that tests of different executables must not touch at once.
+function(vt_add_gtest name)
+  cmake_parse_arguments(ARG "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
+  if(ARG_WINDOWS_ONLY AND NOT WIN32)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LOCKS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_LOCKS}")
+  endif()
+endfunction()

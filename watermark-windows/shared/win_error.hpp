@@ -1,0 +1,27 @@
+#pragma once
+// Windows side of the error type and of text at the API boundary.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "error.hpp"
+
+namespace shared::win {
+
+// The HRESULT with the system's message for it.
+Error hresult_error(HRESULT hr);
+// HRESULT_FROM_WIN32 of the code, with its message.
+Error win32_error(DWORD code);
+// win32_error of the calling thread's last error.
+Error last_error();
+// The code as an I/O error: "message (os error N)".
+Error io_error(DWORD code);
+
+// UTF-8 to UTF-16 for the wide API; invalid UTF-8 becomes U+FFFD.
+std::wstring wide(std::string_view text);
+// UTF-16 from the wide API to UTF-8; unpaired surrogates become U+FFFD.
+std::string narrow(std::wstring_view text);
+
+}  // namespace shared::win
