@@ -4,12 +4,23 @@
 # mingw builds each get a copy compiled with their own compiler and flags.
 enable_testing()
 
-if(NOT TARGET gtest)
-  set(VT_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
+# On Windows an installed GoogleTest is used when there is one; without it the deliverables
+# still build and the tests are left out.
+set(VT_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
+set(VT_HAVE_GTEST OFF)
+if(EXISTS ${VT_GTEST_SOURCE}/CMakeLists.txt)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   add_subdirectory(${VT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  set(VT_HAVE_GTEST ON)
+else()
+  find_package(GTest CONFIG QUIET)
+  if(GTest_FOUND)
+    set(VT_HAVE_GTEST ON)
+  else()
+    message(STATUS "GoogleTest not found: tests are not built")
+  endif()
 endif()
 
 # vt_add_gtest(NAME SOURCES file... [LIBS lib...] [LOCKS lock...] [TIMEOUT s] [WINDOWS_ONLY])
@@ -19,7 +30,7 @@ endif()
 # Wine prefix, for example) that tests of different executables must not touch at once.
 function(vt_add_gtest name)
   cmake_parse_arguments(ARG "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
-  if(ARG_WINDOWS_ONLY AND NOT WIN32)
+  if((ARG_WINDOWS_ONLY AND NOT WIN32) OR NOT VT_HAVE_GTEST)
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})
