@@ -1,0 +1,388 @@
+#include <windows.h>
+#include <sddl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <span>
+#include <vector>
+
+#include "install_setup.hpp"
+#include "install_win.hpp"
+#include "lib.hpp"
+#include "shared_state.hpp"
+#include "signature.hpp"
+#include "win_error.hpp"
+
+namespace install {
+namespace {
+
+using shared::Error;
+using shared::Result;
+using shared::win::wide;
+using Bytes = std::vector<std::uint8_t>;
+
+// Security, CreateFileW and registry failures carry the HRESULT form of the Win32 code, shown
+// with the system message of that code.
+Error hresult_io(DWORD code) {
+  return Error::from_io(static_cast<std::int32_t>(HRESULT_FROM_WIN32(code)),
+                        shared::win::io_error(code).message());
+}
+
+Error file_error() { return shared::win::io_error(GetLastError()); }
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+Result<Bytes> read_file(const std::string& path) {
+  const Handle file(CreateFileW(wide(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::unexpected(file_error());
+  Bytes bytes;
+  std::uint8_t chunk[64 * 1024];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) {
+      return std::unexpected(file_error());
+    }
+    if (read == 0) return bytes;
+    bytes.insert(bytes.end(), chunk, chunk + read);
+  }
+}
+
+// Creates or truncates the file.
+Result<void> write_file(const std::string& path, std::span<const std::uint8_t> bytes) {
+  const Handle file(CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::unexpected(file_error());
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD part = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.data() + done, part, &written, nullptr)) {
+      return std::unexpected(file_error());
+    }
+    done += written;
+  }
+  return {};
+}
+
+bool holds(const std::string& path, std::span<const std::uint8_t> bytes) {
+  const Result<Bytes> current = read_file(path);
+  return current && std::equal(current->begin(), current->end(), bytes.begin(), bytes.end());
+}
+
+Result<void> rename_replacing(const std::string& from, const std::string& to) {
+  if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return std::unexpected(file_error());
+  }
+  return {};
+}
+
+bool is_folder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The folder and every missing parent.
+Result<void> create_folders(const std::string& path) {
+  std::size_t end = 0;
+  for (;;) {
+    end = path.find_first_of("\\/", end + 1);
+    const std::string part = path.substr(0, end);
+    // A drive ("C:") or the root of a share is not created.
+    if (!part.empty() && part.back() != ':' && !part.starts_with("\\\\")) {
+      if (!CreateDirectoryW(wide(part).c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS || !is_folder(part)) {
+          return std::unexpected(shared::win::io_error(error));
+        }
+      }
+    }
+    if (end == std::string::npos) return {};
+  }
+}
+
+std::string parent_of(const std::string& path) {
+  const std::size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+struct Entry {
+  std::string name;
+  bool folder;
+};
+
+// The entries of a folder without "." and "..".
+Result<std::vector<Entry>> list(const std::string& dir) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(wide(shared::join_path(dir, "*")).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::unexpected(file_error());
+  std::vector<Entry> entries;
+  do {
+    const std::wstring_view name(found.cFileName);
+    if (name == L"." || name == L"..") continue;
+    entries.push_back({shared::win::narrow(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return entries;
+}
+
+// Deletes a folder with everything in it as far as it can; a link is removed, not followed.
+void delete_tree(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if (const Result<std::vector<Entry>> entries = list(path)) {
+      for (const Entry& entry : *entries) {
+        const std::string child = shared::join_path(path, entry.name);
+        if (entry.folder) {
+          delete_tree(child);
+        } else {
+          DeleteFileW(wide(child).c_str());
+        }
+      }
+    }
+  }
+  RemoveDirectoryW(wide(path).c_str());
+}
+
+std::optional<std::string> module_path() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::nullopt;
+    if (n < buffer.size()) return shared::win::narrow(std::wstring_view(buffer.data(), n));
+    if (buffer.size() >= 32768) return std::nullopt;
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+void write_error_line(std::string_view text) {
+  const std::string line = std::string(text) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+int install() {
+  const std::optional<std::string> exe = module_path();
+  if (!exe) return 1;
+  const std::wstring file = wide(*exe);
+  const std::wstring parameters = wide(ELEVATED_ARGUMENT);
+
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  info.lpVerb = L"runas";
+  info.lpFile = file.c_str();
+  info.lpParameters = parameters.c_str();
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExW(&info)) {
+    if (launch_declined(GetLastError())) write_error_line(ELEVATION_DECLINED);
+    return 1;
+  }
+
+  DWORD code = 1;
+  if (info.hProcess) {
+    if (WaitForSingleObject(info.hProcess, INFINITE) == WAIT_OBJECT_0) {
+      DWORD exit_code = 1;
+      if (GetExitCodeProcess(info.hProcess, &exit_code)) code = exit_code;
+    }
+    CloseHandle(info.hProcess);
+  }
+  return exit_code_of(code, is_installed);
+}
+
+Result<void> install_elevated() {
+  const std::string dir = shared::install_dir();
+  if (Result<void> made = create_folders(dir); !made) return made;
+
+  const auto backend = stage_backend(dir);
+  if (!backend) return std::unexpected(backend.error());
+  const auto& [backend_path, rel] = *backend;
+
+  const Result<std::string> staged = stage_proxy(dir);
+  if (!staged) return std::unexpected(staged.error());
+
+  const std::vector<std::string> staged_files{*staged, backend_path};
+  if (!signature::dlls_trusted(staged_files)) {
+    DeleteFileW(wide(*staged).c_str());
+    const Result<Bytes> config = read_file(shared::join_path(dir, CONFIG_FILE));
+    const bool configured =
+        config && config_current(std::string_view(reinterpret_cast<const char*>(config->data()),
+                                                  config->size()),
+                                 rel);
+    if (!configured) delete_tree(parent_of(backend_path));
+    return std::unexpected(Error::own(std::string(SIGNATURE_FAILURE)));
+  }
+
+  const Result<std::string> proxy = commit_proxy(dir, *staged);
+  if (!proxy) return std::unexpected(proxy.error());
+  if (Result<void> done = commit_backend(dir, backend_path, rel); !done) return done;
+  if (Result<void> done = secure_state_file(shared::state_path()); !done) return done;
+  for (const RegistryValue& value : registry_values(*proxy)) {
+    if (Result<void> done = write_string(value.subkey, value.name, value.data); !done) return done;
+  }
+  return {};
+}
+
+Result<std::pair<std::string, std::string>> stage_backend(const std::string& dir) {
+  const Result<std::string> source = bundled(BACKEND_DLL);
+  if (!source) return std::unexpected(source.error());
+  const Result<Bytes> bytes = read_file(*source);
+  if (!bytes) return std::unexpected(bytes.error());
+  std::string rel = backend_relative(*bytes);
+  std::string dest = shared::join_path(dir, rel);
+  if (Result<void> made = create_folders(parent_of(dest)); !made) {
+    return std::unexpected(made.error());
+  }
+  if (!holds(dest, *bytes)) {
+    const std::string partial = partial_path(dest);
+    if (Result<void> written = write_file(partial, *bytes); !written) {
+      return std::unexpected(written.error());
+    }
+    if (Result<void> moved = rename_replacing(partial, dest); !moved) {
+      return std::unexpected(moved.error());
+    }
+  }
+  return std::pair{std::move(dest), std::move(rel)};
+}
+
+Result<std::string> stage_proxy(const std::string& dir) {
+  std::string staged = shared::join_path(dir, staged_name());
+  const Result<std::string> source = bundled(PROXY_DLL);
+  if (!source) return std::unexpected(source.error());
+  if (!CopyFileW(wide(*source).c_str(), wide(staged).c_str(), FALSE)) {
+    return std::unexpected(file_error());
+  }
+  return staged;
+}
+
+Result<std::string> commit_proxy(const std::string& dir, const std::string& staged) {
+  const Result<std::vector<Entry>> entries = list(dir);
+  if (!entries) return std::unexpected(entries.error());
+  for (const Entry& entry : *entries) {
+    // A leftover that a running process still has loaded stays until a later install.
+    if (is_old_proxy(entry.name)) DeleteFileW(wide(shared::join_path(dir, entry.name)).c_str());
+  }
+
+  const Result<Bytes> bytes = read_file(staged);
+  if (!bytes) return std::unexpected(bytes.error());
+  std::string target = shared::join_path(dir, PROXY_DLL);
+  if (!holds(target, *bytes) && !write_file(target, *bytes)) {
+    // A loaded DLL cannot be written over, but it can be renamed.
+    const std::string aside = shared::join_path(dir, old_proxy_name(shared::unix_ms()));
+    if (Result<void> moved = rename_replacing(target, aside); !moved) {
+      return std::unexpected(moved.error());
+    }
+    if (Result<void> written = write_file(target, *bytes); !written) {
+      return std::unexpected(written.error());
+    }
+  }
+  DeleteFileW(wide(staged).c_str());
+  return target;
+}
+
+Result<void> commit_backend(const std::string& dir, const std::string& backend_path,
+                            const std::string& rel) {
+  const std::string config = shared::join_path(dir, CONFIG_FILE);
+  const std::string partial = partial_path(config);
+  const std::span<const std::uint8_t> text(reinterpret_cast<const std::uint8_t*>(rel.data()),
+                                           rel.size());
+  if (Result<void> written = write_file(partial, text); !written) return written;
+  if (Result<void> moved = rename_replacing(partial, config); !moved) return moved;
+
+  const std::string keep = parent_of(backend_path);
+  const std::string backends = shared::join_path(dir, BACKENDS_FOLDER);
+  const Result<std::vector<Entry>> entries = list(backends);
+  if (!entries) return std::unexpected(entries.error());
+  for (const Entry& entry : *entries) {
+    const std::string path = shared::join_path(backends, entry.name);
+    // A backend that a running process still has loaded stays until a later install.
+    if (entry.folder && path != keep) delete_tree(path);
+  }
+  return {};
+}
+
+Result<void> secure_state_file(const std::string& path) {
+  const Result<Descriptor> descriptor = Descriptor::create(state_sddl());
+  if (!descriptor) return std::unexpected(descriptor.error());
+  SECURITY_ATTRIBUTES attributes = descriptor->attributes();
+  const Handle file(CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::unexpected(hresult_io(GetLastError()));
+  if (Result<void> applied = descriptor->apply(path); !applied) return applied;
+
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size)) return std::unexpected(file_error());
+  if (static_cast<std::uint64_t>(size.QuadPart) < STATE_MIN_SIZE) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(STATE_MIN_SIZE);
+    if (!SetFileInformationByHandle(file.get(), FileEndOfFileInfo, &end, sizeof end)) {
+      return std::unexpected(file_error());
+    }
+  }
+  return {};
+}
+
+Result<Descriptor> Descriptor::create(const std::string& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(wide(sddl).c_str(), SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return std::unexpected(hresult_io(GetLastError()));
+  }
+  return Descriptor(descriptor);
+}
+
+Descriptor::~Descriptor() {
+  if (descriptor_) LocalFree(descriptor_);
+}
+
+SECURITY_ATTRIBUTES Descriptor::attributes() const {
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof(attributes);
+  attributes.lpSecurityDescriptor = descriptor_;
+  attributes.bInheritHandle = FALSE;
+  return attributes;
+}
+
+Result<void> Descriptor::apply(const std::string& path) const {
+  if (!SetFileSecurityW(wide(path).c_str(), DACL_SECURITY_INFORMATION, descriptor_)) {
+    return std::unexpected(hresult_io(GetLastError()));
+  }
+  return {};
+}
+
+Result<void> write_string(const std::string& subkey, const std::optional<std::string>& name,
+                          const std::string& data) {
+  HKEY key = nullptr;
+  const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(subkey).c_str(), 0, nullptr,
+                                          REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
+                                          nullptr);
+  if (created != ERROR_SUCCESS) return std::unexpected(hresult_io(static_cast<DWORD>(created)));
+  const std::wstring value_name = name ? wide(*name) : std::wstring();
+  const std::wstring text = wide(data);
+  const LSTATUS set = RegSetValueExW(key, name ? value_name.c_str() : nullptr, 0, REG_SZ,
+                                     reinterpret_cast<const BYTE*>(text.c_str()),
+                                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  if (set != ERROR_SUCCESS) return std::unexpected(hresult_io(static_cast<DWORD>(set)));
+  return {};
+}
+
+}  // namespace install
