@@ -406,21 +406,27 @@ TEST_F(Installer, LoadedProxyIsMovedAsideAndItsLeftoverDeletedLater) {
 // The real relaunch: a program that calls install::install starts its own elevated copy with
 // "runas", and the elevated copy's outcome comes back as the exit code.
 TEST_F(Installer, InstallRelaunchesElevatedAndReturnsItsOutcome) {
-  struct Case {
-    const char* variant;
+  const std::string folder = shared::join_path(own_folder(), "relaunch");
+  delete_tree(folder);
+  ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), nullptr));
+  const std::string program = shared::join_path(folder, "VantorelWatermark.exe");
+  ASSERT_TRUE(CopyFileW(wide(beside(VT_TEST_PROGRAM)).c_str(), wide(program).c_str(), FALSE));
+
+  struct Step {
+    const char* proxy;
+    const char* backend;
     DWORD code;
   };
-  const Case cases[] = {{"good", 0}, {"issuer", 1}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.variant);
-    clean();
-    const std::string folder = shared::join_path(own_folder(), std::string("relaunch_") + c.variant);
-    delete_tree(folder);
-    ASSERT_TRUE(CreateDirectoryW(wide(folder).c_str(), nullptr));
-    const std::string program = shared::join_path(folder, "VantorelWatermark.exe");
-    ASSERT_TRUE(CopyFileW(wide(beside(VT_TEST_PROGRAM)).c_str(), wide(program).c_str(), FALSE));
-    for (std::string_view name : {install::PROXY_DLL, install::BACKEND_DLL}) {
-      ASSERT_TRUE(CopyFileW(wide(signed_file(c.variant, name)).c_str(),
+  // In order: a good install; a failing signature check of the proxy while the backend beside
+  // the program is the installed one, so only the elevated copy's exit code tells the failure;
+  // a failing check on a machine without an installation.
+  const Step steps[] = {{"good", "good", 0}, {"subject", "good", 1}, {"issuer", "issuer", 1}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.proxy) + " / " + step.backend);
+    if (std::string_view(step.proxy) == "issuer") clean();
+    for (const auto& [variant, name] : {std::pair{step.proxy, install::PROXY_DLL},
+                                        std::pair{step.backend, install::BACKEND_DLL}}) {
+      ASSERT_TRUE(CopyFileW(wide(signed_file(variant, name)).c_str(),
                             wide(shared::join_path(folder, name)).c_str(), FALSE));
     }
 
@@ -437,11 +443,11 @@ TEST_F(Installer, InstallRelaunchesElevatedAndReturnsItsOutcome) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     ASSERT_EQ(waited, WAIT_OBJECT_0);
-    EXPECT_EQ(code, c.code);
-    // The elevated copy did the work: the installation exists only for the good DLLs.
-    EXPECT_EQ(exists(path(install::CONFIG_FILE)), c.code == 0);
-    delete_tree(folder);
+    EXPECT_EQ(code, step.code);
+    // Only the elevated copy installs: the installation exists after the good run and stays.
+    EXPECT_EQ(exists(path(install::CONFIG_FILE)), std::string_view(step.backend) == "good");
   }
+  delete_tree(folder);
 }
 
 }  // namespace
