@@ -1,0 +1,17 @@
+# VantorelWatermark itself: command line, line codec and service. The decisions are portable
+# (vt_helper_service, tested natively); the executable is the Windows adapter over them.
+if(NOT TARGET vt_helper_devices_core OR NOT TARGET vt_helper_install_core)
+  message(STATUS "service: waits for the devices and install modules")
+  return()
+endif()
+
+add_library(vt_helper_json STATIC json.cpp)
+target_include_directories(vt_helper_json PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+
+add_library(vt_helper_service STATIC service.cpp main_mode.cpp)
+target_link_libraries(vt_helper_service PUBLIC vt_helper_json vt_helper_devices_core
+  vt_helper_install_core vt_shared)
+
+vt_add_gtest(json_tests SOURCES tests/json_test.cpp LIBS vt_helper_json)
+vt_add_gtest(main_mode_tests SOURCES tests/main_mode_test.cpp LIBS vt_helper_service)
+vt_add_gtest(service_tests SOURCES tests/service_test.cpp LIBS vt_helper_service)
