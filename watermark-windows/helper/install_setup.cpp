@@ -21,8 +21,8 @@ std::string hex_lower(std::uint32_t value) {
 }  // namespace
 
 std::string state_sddl() {
-  return "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x120089;;;LS)(A;;0x" +
-         hex_lower(shared::STATE_ACCESS) + ";;;BU)";
+  return "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x120089;;;LS)(A;;0x" + hex_lower(shared::STATE_ACCESS) +
+         ";;;BU)";
 }
 
 std::string partial_path(std::string_view path) {
@@ -35,15 +35,21 @@ std::string partial_path(std::string_view path) {
   return std::string(stem) + "." + std::string(PARTIAL_EXTENSION);
 }
 
-std::string staged_name() { return std::string(PROXY_DLL) + std::string(STAGED_SUFFIX); }
+std::string staged_name() {
+  return std::string(PROXY_DLL) + std::string(STAGED_SUFFIX);
+}
 
-std::string old_proxy_prefix() { return std::string(PROXY_DLL) + std::string(OLD_SUFFIX); }
+std::string old_proxy_prefix() {
+  return std::string(PROXY_DLL) + std::string(OLD_SUFFIX);
+}
 
 std::string old_proxy_name(std::uint64_t unix_ms) {
   return old_proxy_prefix() + std::to_string(unix_ms);
 }
 
-bool is_old_proxy(std::string_view file_name) { return file_name.starts_with(old_proxy_prefix()); }
+bool is_old_proxy(std::string_view file_name) {
+  return file_name.starts_with(old_proxy_prefix());
+}
 
 std::vector<RegistryValue> registry_values(std::string_view proxy_path) {
   std::vector<RegistryValue> values;

@@ -79,7 +79,8 @@ shared::Result<void> secure_state_file(const std::string& path);
 class Descriptor {
  public:
   static shared::Result<Descriptor> create(const std::string& sddl);
-  Descriptor(Descriptor&& other) noexcept : descriptor_(std::exchange(other.descriptor_, nullptr)) {}
+  Descriptor(Descriptor&& other) noexcept
+      : descriptor_(std::exchange(other.descriptor_, nullptr)) {}
   Descriptor& operator=(Descriptor&&) = delete;
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;

@@ -1,6 +1,6 @@
-#include <windows.h>
 #include <sddl.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <span>
@@ -28,7 +28,9 @@ Error hresult_io(DWORD code) {
                         shared::win::io_error(code).message());
 }
 
-Error file_error() { return shared::win::io_error(GetLastError()); }
+Error file_error() {
+  return shared::win::io_error(GetLastError());
+}
 
 class Handle {
  public:
@@ -134,7 +136,8 @@ Result<std::vector<Entry>> list(const std::string& dir) {
   do {
     const std::wstring_view name(found.cFileName);
     if (name == L"." || name == L"..") continue;
-    entries.push_back({shared::win::narrow(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    entries.push_back(
+        {shared::win::narrow(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return entries;
@@ -223,9 +226,9 @@ Result<void> install_elevated() {
     DeleteFileW(wide(*staged).c_str());
     const Result<Bytes> config = read_file(shared::join_path(dir, CONFIG_FILE));
     const bool configured =
-        config && config_current(std::string_view(reinterpret_cast<const char*>(config->data()),
-                                                  config->size()),
-                                 rel);
+        config &&
+        config_current(
+            std::string_view(reinterpret_cast<const char*>(config->data()), config->size()), rel);
     if (!configured) delete_tree(parent_of(backend_path));
     return std::unexpected(Error::own(std::string(SIGNATURE_FAILURE)));
   }
@@ -371,9 +374,9 @@ Result<void> Descriptor::apply(const std::string& path) const {
 Result<void> write_string(const std::string& subkey, const std::optional<std::string>& name,
                           const std::string& data) {
   HKEY key = nullptr;
-  const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(subkey).c_str(), 0, nullptr,
-                                          REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
-                                          nullptr);
+  const LSTATUS created =
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_WRITE, nullptr, &key, nullptr);
   if (created != ERROR_SUCCESS) return std::unexpected(hresult_io(static_cast<DWORD>(created)));
   const std::wstring value_name = name ? wide(*name) : std::wstring();
   const std::wstring text = wide(data);

@@ -1,6 +1,6 @@
-#include <windows.h>
 #include <softpub.h>
 #include <wincrypt.h>
+#include <windows.h>
 #include <wintrust.h>
 
 #if defined(VT_PLATFORM_GAPS)
@@ -126,9 +126,8 @@ std::optional<bool> with_signer_cert(const std::string& path,
     return std::nullopt;
   }
 
-  const CertContext cert(CertFindCertificateInStore(store.store, CERT_ENCODING, 0,
-                                                    CERT_FIND_SUBJECT_CERT, signer.data(),
-                                                    nullptr));
+  const CertContext cert(CertFindCertificateInStore(
+      store.store, CERT_ENCODING, 0, CERT_FIND_SUBJECT_CERT, signer.data(), nullptr));
   if (!cert.cert) return std::nullopt;
   return fn(cert.cert);
 }

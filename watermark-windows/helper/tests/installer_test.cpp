@@ -55,7 +55,8 @@ TEST(InstallerDecisions, RegistersFourClassesWithTheProxyAsBothThreadedServer) {
     const std::string key = "SOFTWARE\\Classes\\CLSID\\{4E8B1A2C-6D3F-4A7B-9E51-3C2D8F6A0B9" +
                             std::to_string(slot) + "}";
     const std::string server = key + "\\InprocServer32";
-    EXPECT_EQ(values[3 * slot], (install::RegistryValue{key, std::nullopt, "VantorelVirtualCamera"}));
+    EXPECT_EQ(values[3 * slot],
+              (install::RegistryValue{key, std::nullopt, "VantorelVirtualCamera"}));
     EXPECT_EQ(values[3 * slot + 1], (install::RegistryValue{server, std::nullopt, proxy}));
     EXPECT_EQ(values[3 * slot + 2], (install::RegistryValue{server, "ThreadingModel", "Both"}));
   }

@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <sddl.h>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,8 @@ Bytes read_bytes(const std::string& path) {
 
 void write_bytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(std::filesystem::path(wide(path)), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 bool exists(const std::string& path) {
@@ -74,7 +75,8 @@ std::string dacl_of_file(const std::string& path) {
   DWORD size = 0;
   GetFileSecurityW(wide(path).c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
   std::vector<std::uint8_t> buffer(size);
-  if (!GetFileSecurityW(wide(path).c_str(), DACL_SECURITY_INFORMATION, buffer.data(), size, &size)) {
+  if (!GetFileSecurityW(wide(path).c_str(), DACL_SECURITY_INFORMATION, buffer.data(), size,
+                        &size)) {
     return "unreadable";
   }
   return dacl_of_descriptor(buffer.data());
@@ -105,7 +107,8 @@ std::string dacl_of_descriptor(PSECURITY_DESCRIPTOR descriptor) {
 bool platform_keeps_file_dacls(const std::string& scratch) {
   write_bytes(scratch, Bytes(1, 0));
   const shared::Result<install::Descriptor> probe = install::Descriptor::create("D:P(A;;FA;;;WD)");
-  const bool kept = probe && probe->apply(scratch) && dacl_of_file(scratch) == rendered("D:P(A;;FA;;;WD)");
+  const bool kept =
+      probe && probe->apply(scratch) && dacl_of_file(scratch) == rendered("D:P(A;;FA;;;WD)");
   DeleteFileW(wide(scratch).c_str());
   return kept;
 }
@@ -140,9 +143,7 @@ class Installer : public ::testing::Test {
     clear_registration();
   }
 
-  static std::string beside(std::string_view name) {
-    return shared::join_path(own_folder(), name);
-  }
+  static std::string beside(std::string_view name) { return shared::join_path(own_folder(), name); }
 
   // Ships the proxy and the backend of the given signed variants; an empty variant ships none.
   static void ship(const std::string& proxy, const std::string& backend) {
@@ -180,14 +181,15 @@ TEST_F(Installer, FreshInstallCreatesLayoutStateFileAndRegistration) {
   const shared::Result<void> done = install::install_elevated();
   ASSERT_TRUE(done) << done.error().text();
 
-  EXPECT_EQ(names_in(dir_), (std::vector<std::string>{"VantorelVirtualCamera.cfg",
-                                                       "VantorelVirtualCamera.dll", "backends",
-                                                       "state.bin"}));
+  EXPECT_EQ(names_in(dir_),
+            (std::vector<std::string>{"VantorelVirtualCamera.cfg", "VantorelVirtualCamera.dll",
+                                      "backends", "state.bin"}));
   EXPECT_EQ(read_bytes(path(install::PROXY_DLL)),
             read_bytes(signed_file("good", install::PROXY_DLL)));
   EXPECT_EQ(config(), rel_of("good"));
   EXPECT_EQ(names_in(path("backends")), std::vector<std::string>{hash_of("good")});
-  EXPECT_EQ(read_bytes(path(rel_of("good"))), read_bytes(signed_file("good", install::BACKEND_DLL)));
+  EXPECT_EQ(read_bytes(path(rel_of("good"))),
+            read_bytes(signed_file("good", install::BACKEND_DLL)));
 
   const Bytes state = read_bytes(path("state.bin"));
   EXPECT_EQ(state, Bytes(8192, 0));

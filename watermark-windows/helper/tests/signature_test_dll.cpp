@@ -6,6 +6,10 @@
 #define VT_TEST_DLL_VARIANT 1
 #endif
 
-extern "C" __declspec(dllexport) int vt_test_dll_variant() { return VT_TEST_DLL_VARIANT; }
+extern "C" __declspec(dllexport) int vt_test_dll_variant() {
+  return VT_TEST_DLL_VARIANT;
+}
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+  return TRUE;
+}

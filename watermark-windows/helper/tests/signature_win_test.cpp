@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <wincrypt.h>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -27,8 +27,8 @@ struct SignerCase {
 // Under Wine a well-formed signature verifies without a trusted root, so the names decide.
 TEST(Signature, AcceptsOnlyThePublisherUnderTheExpectedIssuer) {
   const SignerCase cases[] = {
-      {"good", true},      {"good2", true},  {"subject", false}, {"issuer", false},
-      {"case", false},     {"nocn", false},  {"unsigned", false}, {"missing", false},
+      {"good", true},  {"good2", true}, {"subject", false},  {"issuer", false},
+      {"case", false}, {"nocn", false}, {"unsigned", false}, {"missing", false},
   };
   for (const SignerCase& c : cases) {
     for (const char* name : {"VantorelVirtualCamera.dll", "VantorelVirtualCameraBackend.dll"}) {
@@ -91,8 +91,8 @@ TEST(Signature, NoSignerCertificateWithoutAnEmbeddedSignature) {
 class OpenProbe {
  public:
   explicit OpenProbe(const wchar_t* name) : name_(name) {
-    pipe_ = CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0,
-                             nullptr);
+    pipe_ =
+        CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
     server_ = std::thread([this] {
       const BOOL connected = ConnectNamedPipe(pipe_, nullptr);
       if ((connected || GetLastError() == ERROR_PIPE_CONNECTED) && !finishing_) opened_ = true;
@@ -120,7 +120,9 @@ class OpenProbe {
   }
 
  private:
-  static std::string shared_path(const std::wstring& name) { return std::string(name.begin(), name.end()); }
+  static std::string shared_path(const std::wstring& name) {
+    return std::string(name.begin(), name.end());
+  }
 
   std::wstring name_;
   HANDLE pipe_ = INVALID_HANDLE_VALUE;
