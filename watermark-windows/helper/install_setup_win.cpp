@@ -1,6 +1,7 @@
+#include <windows.h>
+
 #include <sddl.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <span>

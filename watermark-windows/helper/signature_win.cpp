@@ -1,6 +1,7 @@
+#include <windows.h>
+
 #include <softpub.h>
 #include <wincrypt.h>
-#include <windows.h>
 #include <wintrust.h>
 
 #if defined(VT_PLATFORM_GAPS)
