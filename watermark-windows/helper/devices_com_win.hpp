@@ -5,6 +5,7 @@
 // derives from ComObject<its interfaces...> and adds only its own methods.
 
 #include <windows.h>
+
 #include <inspectable.h>
 #include <objidl.h>
 
@@ -168,7 +169,8 @@ class ComObject : public IInspectable,
     if (riid == __uuidof(IAgileObject)) return static_cast<IAgileObject*>(this);
     if (riid == __uuidof(IWeakReferenceSource)) return static_cast<IWeakReferenceSource*>(this);
     void* found = nullptr;
-    ((found = found ? found : (riid == __uuidof(Interfaces) ? static_cast<Interfaces*>(this) : nullptr)),
+    ((found = found ? found
+                    : (riid == __uuidof(Interfaces) ? static_cast<Interfaces*>(this) : nullptr)),
      ...);
     return found;
   }

@@ -16,8 +16,8 @@ constexpr ULONG LINK_UNITS = 512;
 constexpr DWORD IMAGE_PATH_UNITS = 1024;
 
 using CreateVirtualCameraFn = HRESULT(WINAPI*)(MFVirtualCameraType, MFVirtualCameraLifetime,
-                                               MFVirtualCameraAccess, LPCWSTR, LPCWSTR,
-                                               const GUID*, ULONG, IMFVirtualCamera**);
+                                               MFVirtualCameraAccess, LPCWSTR, LPCWSTR, const GUID*,
+                                               ULONG, IMFVirtualCamera**);
 using CreateSensorActivityMonitorFn = HRESULT(WINAPI*)(IMFSensorActivitiesReportCallback*,
                                                        IMFSensorActivityMonitor**);
 
@@ -102,11 +102,11 @@ std::optional<std::string> exe_name(std::uint32_t process_id) {
   CloseHandle(process);
   if (!queried) return std::nullopt;
   const std::size_t units = size < IMAGE_PATH_UNITS ? size : IMAGE_PATH_UNITS;
-  return image_file_name(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), units));
+  return image_file_name(
+      std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), units));
 }
 
-HRESULT create_virtual_camera(LPCWSTR friendly_name, LPCWSTR source_id,
-                              IMFVirtualCamera** camera) {
+HRESULT create_virtual_camera(LPCWSTR friendly_name, LPCWSTR source_id, IMFVirtualCamera** camera) {
   const Lookup& found = create_virtual_camera_fn();
   if (!found.proc) return found.error;
   const auto create = reinterpret_cast<CreateVirtualCameraFn>(found.proc);
@@ -124,7 +124,8 @@ VirtualCameras::Published VirtualCameras::publish(const std::vector<Device>& phy
                                                   const CreateCamera& create) {
   Published out;
   // Only four class identifiers exist; a longer list has no slot for the rest.
-  const std::size_t count = physical.size() < shared::SLOT_COUNT ? physical.size() : shared::SLOT_COUNT;
+  const std::size_t count =
+      physical.size() < shared::SLOT_COUNT ? physical.size() : shared::SLOT_COUNT;
   for (std::size_t i = 0; i < count; ++i) {
     std::string name = shared::camera_name(physical[i].name, brand);
     const std::wstring wide_name = shared::win::wide(name);
@@ -161,7 +162,9 @@ VirtualCameras& VirtualCameras::operator=(VirtualCameras&& other) noexcept {
   return *this;
 }
 
-VirtualCameras::~VirtualCameras() { remove_all(); }
+VirtualCameras::~VirtualCameras() {
+  remove_all();
+}
 
 void VirtualCameras::remove_all() {
   for (ComRef<IMFVirtualCamera>& camera : cams_) {
@@ -172,7 +175,8 @@ void VirtualCameras::remove_all() {
   names_.clear();
 }
 
-ComRef<IMFSensorActivitiesReportCallback> ActivityCallback::create(std::shared_ptr<ActivityMap> map) {
+ComRef<IMFSensorActivitiesReportCallback> ActivityCallback::create(
+    std::shared_ptr<ActivityMap> map) {
   return ComRef<IMFSensorActivitiesReportCallback>(new ActivityCallback(std::move(map)));
 }
 
@@ -210,8 +214,10 @@ HRESULT ActivityCallback::OnActivitiesReport(IMFSensorActivitiesReport* report) 
   return S_OK;
 }
 
-shared::Result<ComRef<IMFSensorActivityMonitor>> monitor_activity(std::shared_ptr<ActivityMap> map) {
-  const ComRef<IMFSensorActivitiesReportCallback> callback = ActivityCallback::create(std::move(map));
+shared::Result<ComRef<IMFSensorActivityMonitor>> monitor_activity(
+    std::shared_ptr<ActivityMap> map) {
+  const ComRef<IMFSensorActivitiesReportCallback> callback =
+      ActivityCallback::create(std::move(map));
   const Lookup& found = create_sensor_activity_monitor_fn();
   if (!found.proc) return std::unexpected(shared::win::hresult_error(found.error));
   const auto create = reinterpret_cast<CreateSensorActivityMonitorFn>(found.proc);

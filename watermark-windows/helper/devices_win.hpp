@@ -8,6 +8,7 @@
 // OnActivitiesReport, which the platform calls on its own thread.
 
 #include <windows.h>
+
 #include <mfidl.h>
 #include <mfobjects.h>
 

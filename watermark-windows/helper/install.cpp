@@ -10,11 +10,11 @@ namespace {
 
 // UTF-8 forms of the Unicode White_Space characters.
 constexpr std::array<std::string_view, 25> WHITE_SPACE = {
-    "\t",           "\n",           "\v",           "\f",           "\r",
-    " ",            "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80",
-    "\xE2\x80\x81", "\xE2\x80\x82", "\xE2\x80\x83", "\xE2\x80\x84", "\xE2\x80\x85",
-    "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89", "\xE2\x80\x8A",
-    "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F", "\xE3\x80\x80",
+    "\t",           "\n",           "\v",           "\f",           "\r",           " ",
+    "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82",
+    "\xE2\x80\x83", "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88",
+    "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F",
+    "\xE3\x80\x80",
 };
 
 std::size_t leading_space(std::string_view text) {
@@ -38,7 +38,9 @@ std::string backend_relative(std::span<const std::uint8_t> bytes) {
          std::string(BACKEND_DLL);
 }
 
-std::string clsid_key(unsigned slot) { return std::string(CLSID_ROOT) + shared::clsid_text(slot); }
+std::string clsid_key(unsigned slot) {
+  return std::string(CLSID_ROOT) + shared::clsid_text(slot);
+}
 
 std::string server_key(unsigned slot) {
   return clsid_key(slot) + "\\" + std::string(INPROC_SERVER);
@@ -54,6 +56,8 @@ bool config_current(std::string_view content, std::string_view relative) {
   return shared::is_valid_utf8(content) && trim_white_space(content) == relative;
 }
 
-bool is_denial(const std::optional<std::string>& value) { return value && *value == DENY; }
+bool is_denial(const std::optional<std::string>& value) {
+  return value && *value == DENY;
+}
 
 }  // namespace install

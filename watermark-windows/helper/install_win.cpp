@@ -13,21 +13,6 @@ namespace {
 constexpr DWORD REGISTRY_UNITS = 1024;
 constexpr DWORD REGISTRY_BYTES = REGISTRY_UNITS * sizeof(wchar_t);
 
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 shared::Result<std::string> module_path() {
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
@@ -40,9 +25,22 @@ shared::Result<std::string> module_path() {
   }
 }
 
-shared::Result<std::vector<std::uint8_t>> read_file(const std::string& path) {
-  Handle file(CreateFileW(shared::win::wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+// An existing regular file, links followed; a folder does not count.
+bool is_file(const std::string& path) {
+  FileHandle file(CreateFileW(shared::win::wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file.get(), &info)) return false;
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+}  // namespace
+
+shared::Result<std::vector<std::uint8_t>> read_whole_file(const std::string& path) {
+  FileHandle file(CreateFileW(shared::win::wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return std::unexpected(shared::win::io_error(GetLastError()));
   std::vector<std::uint8_t> bytes;
   std::uint8_t chunk[64 * 1024];
@@ -56,19 +54,6 @@ shared::Result<std::vector<std::uint8_t>> read_file(const std::string& path) {
   }
 }
 
-// An existing regular file, links followed; a folder does not count.
-bool is_file(const std::string& path) {
-  Handle file(CreateFileW(shared::win::wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file.valid()) return false;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file.get(), &info)) return false;
-  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-}  // namespace
-
 shared::Result<std::string> bundled(std::string_view file_name) {
   shared::Result<std::string> path = module_path();
   if (!path) return path;
@@ -80,7 +65,7 @@ shared::Result<std::string> bundled(std::string_view file_name) {
 shared::Result<std::string> backend_relative_path() {
   shared::Result<std::string> path = bundled(BACKEND_DLL);
   if (!path) return path;
-  shared::Result<std::vector<std::uint8_t>> bytes = read_file(*path);
+  shared::Result<std::vector<std::uint8_t>> bytes = read_whole_file(*path);
   if (!bytes) return std::unexpected(bytes.error());
   return backend_relative(*bytes);
 }
@@ -100,16 +85,18 @@ std::optional<std::string> read_string(HKEY root, std::string_view subkey,
 }
 
 bool state_ready_at(const std::string& path) {
-  Handle file(CreateFileW(shared::win::wide(path).c_str(), shared::STATE_ACCESS,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(CreateFileW(shared::win::wide(path).c_str(), shared::STATE_ACCESS,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return false;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return false;
   return static_cast<std::uint64_t>(size.QuadPart) >= STATE_MIN_SIZE;
 }
 
-bool state_ready() { return state_ready_at(shared::state_path()); }
+bool state_ready() {
+  return state_ready_at(shared::state_path());
+}
 
 bool is_registered() {
   for (unsigned slot = 0; slot < shared::SLOT_COUNT; ++slot) {
@@ -125,7 +112,7 @@ bool is_installed() {
   if (!relative) return false;
   const std::string folder = shared::install_dir();
   const shared::Result<std::vector<std::uint8_t>> config =
-      read_file(shared::join_path(folder, CONFIG_FILE));
+      read_whole_file(shared::join_path(folder, CONFIG_FILE));
   if (!config) return false;
   const std::string_view content(reinterpret_cast<const char*>(config->data()), config->size());
   return config_current(content, *relative) && is_file(shared::join_path(folder, *relative));

@@ -5,6 +5,7 @@
 #if defined(VT_PLATFORM_GAPS)
 
 #include <windows.h>
+
 #include <unknwn.h>
 
 enum MFSensorDeviceMode { MFSensorDeviceMode_Controller = 0, MFSensorDeviceMode_Shared = 1 };
@@ -15,8 +16,8 @@ struct IMFSensorProcessActivity : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetStreamingMode(MFSensorDeviceMode* mode) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetReportTime(FILETIME* time) = 0;
 };
-__CRT_UUID_DECL(IMFSensorProcessActivity, 0x39dc7f4a, 0xb141, 0x4719, 0x81, 0x3c, 0xa7, 0xf4,
-                0x61, 0x62, 0xa2, 0xb8)
+__CRT_UUID_DECL(IMFSensorProcessActivity, 0x39dc7f4a, 0xb141, 0x4719, 0x81, 0x3c, 0xa7, 0xf4, 0x61,
+                0x62, 0xa2, 0xb8)
 
 struct IMFSensorActivityReport : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetFriendlyName(LPWSTR name, ULONG size, ULONG* written) = 0;
@@ -32,11 +33,11 @@ struct IMFSensorActivitiesReport : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetCount(ULONG* count) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetActivityReport(ULONG index,
                                                       IMFSensorActivityReport** report) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetActivityReportByDeviceName(
-      LPCWSTR symbolic_name, IMFSensorActivityReport** report) = 0;
+  virtual HRESULT STDMETHODCALLTYPE
+  GetActivityReportByDeviceName(LPCWSTR symbolic_name, IMFSensorActivityReport** report) = 0;
 };
-__CRT_UUID_DECL(IMFSensorActivitiesReport, 0x683f7a5e, 0x4a19, 0x43cd, 0xb1, 0xa9, 0xdb, 0xf4,
-                0xab, 0x3f, 0x77, 0x77)
+__CRT_UUID_DECL(IMFSensorActivitiesReport, 0x683f7a5e, 0x4a19, 0x43cd, 0xb1, 0xa9, 0xdb, 0xf4, 0xab,
+                0x3f, 0x77, 0x77)
 
 struct IMFSensorActivitiesReportCallback : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE OnActivitiesReport(IMFSensorActivitiesReport* report) = 0;

@@ -6,20 +6,27 @@
 #if defined(VT_PLATFORM_GAPS)
 
 #include <windows.h>
+
 #include <devpropdef.h>
 #include <mfidl.h>
 #include <mfobjects.h>
 
 enum MFVirtualCameraType { MFVirtualCameraType_SoftwareCameraSource = 0 };
-enum MFVirtualCameraLifetime { MFVirtualCameraLifetime_Session = 0, MFVirtualCameraLifetime_System = 1 };
-enum MFVirtualCameraAccess { MFVirtualCameraAccess_CurrentUser = 0, MFVirtualCameraAccess_AllUsers = 1 };
+enum MFVirtualCameraLifetime {
+  MFVirtualCameraLifetime_Session = 0,
+  MFVirtualCameraLifetime_System = 1
+};
+enum MFVirtualCameraAccess {
+  MFVirtualCameraAccess_CurrentUser = 0,
+  MFVirtualCameraAccess_AllUsers = 1
+};
 
 struct IMFCameraSyncObject : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE WaitOnSignal(DWORD time_out_ms) = 0;
   virtual void STDMETHODCALLTYPE Shutdown() = 0;
 };
-__CRT_UUID_DECL(IMFCameraSyncObject, 0x6338b23a, 0x3042, 0x49d2, 0xa3, 0xea, 0xec, 0x0f, 0xed,
-                0x81, 0x54, 0x07)
+__CRT_UUID_DECL(IMFCameraSyncObject, 0x6338b23a, 0x3042, 0x49d2, 0xa3, 0xea, 0xec, 0x0f, 0xed, 0x81,
+                0x54, 0x07)
 
 struct IMFVirtualCamera : IMFAttributes {
   virtual HRESULT STDMETHODCALLTYPE AddDeviceSourceInfo(LPCWSTR device_source_info) = 0;

@@ -4,6 +4,7 @@
 #if defined(VT_PLATFORM_GAPS)
 
 #include <windows.h>
+
 #include <inspectable.h>
 
 struct IWeakReference : IUnknown {

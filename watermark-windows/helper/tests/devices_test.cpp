@@ -43,11 +43,12 @@ TEST(IsVirtual, MarkerInAnyLetterCase) {
 }
 
 TEST(CameraError, NamesThePositionAndTheWindowsError) {
-  const shared::Error denied = shared::Error::from_hresult(static_cast<std::int32_t>(0x80070005),
-                                                           "Access is denied.");
+  const shared::Error denied =
+      shared::Error::from_hresult(static_cast<std::int32_t>(0x80070005), "Access is denied.");
   EXPECT_EQ(devices::camera_error(1, denied), "virtual camera 1: Access is denied. (0x80070005)");
-  EXPECT_EQ(devices::camera_error(3, shared::Error::from_hresult(static_cast<std::int32_t>(0x8000FFFF))),
-            "virtual camera 3: 0x8000FFFF");
+  EXPECT_EQ(
+      devices::camera_error(3, shared::Error::from_hresult(static_cast<std::int32_t>(0x8000FFFF))),
+      "virtual camera 3: 0x8000FFFF");
 }
 
 TEST(ImageFileName, LastComponentAsciiLowerCased) {
@@ -56,11 +57,9 @@ TEST(ImageFileName, LastComponentAsciiLowerCased) {
     std::string name;
   };
   const Case cases[] = {
-      {u"C:\\Windows\\System32\\SVCHOST.EXE", "svchost.exe"},
-      {u"Zoom.EXE", "zoom.exe"},
+      {u"C:\\Windows\\System32\\SVCHOST.EXE", "svchost.exe"}, {u"Zoom.EXE", "zoom.exe"},
       {u"C:\\Apps\\\u00C4RGER.exe", "\xC3\x84rger.exe"},  // non-ASCII keeps its case
-      {u"C:\\dir/with/Slash.EXE", "dir/with/slash.exe"},
-      {u"C:\\trailing\\", ""},
+      {u"C:\\dir/with/Slash.EXE", "dir/with/slash.exe"},      {u"C:\\trailing\\", ""},
       {u"C:\\bad\\a\xD800.exe", "a\xEF\xBF\xBD.exe"},
   };
   for (const Case& c : cases) EXPECT_EQ(devices::image_file_name(c.path), c.name) << c.name;

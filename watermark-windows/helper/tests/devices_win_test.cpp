@@ -29,8 +29,10 @@ class FakeCamera final : public ComObject<IMFVirtualCamera> {
       : journal_(std::move(journal)), id_(std::move(id)), start_(start) {}
   ~FakeCamera() override { journal_->calls.push_back("release " + id_); }
 
-#define VT_NOT_USED(name, ...) \
-  HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
+#define VT_NOT_USED(name, ...)                           \
+  HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { \
+    return E_NOTIMPL;                                    \
+  }
   VT_NOT_USED(GetItem, REFGUID, PROPVARIANT*)
   VT_NOT_USED(GetItemType, REFGUID, MF_ATTRIBUTE_TYPE*)
   VT_NOT_USED(CompareItem, REFGUID, REFPROPVARIANT, BOOL*)
@@ -129,9 +131,9 @@ TEST(Publish, FailedCreationLeavesTheOthersAndNamesTheCamera) {
     published.cameras = devices::VirtualCameras();
     EXPECT_EQ(journal->calls.size(), 2u);
   }
-  EXPECT_EQ(journal->calls, (std::vector<std::string>{"start 0", "start 2", "remove 0", "shutdown 0",
-                                                      "remove 2", "shutdown 2", "release 0",
-                                                      "release 2"}));
+  EXPECT_EQ(journal->calls,
+            (std::vector<std::string>{"start 0", "start 2", "remove 0", "shutdown 0", "remove 2",
+                                      "shutdown 2", "release 0", "release 2"}));
 }
 
 TEST(Publish, CameraThatDoesNotStartIsReleasedUnremoved) {
@@ -145,7 +147,8 @@ TEST(Publish, CameraThatDoesNotStartIsReleasedUnremoved) {
   devices::VirtualCameras::Published published =
       devices::VirtualCameras::publish({three_cameras()[0], three_cameras()[1]}, "Acme", create);
   EXPECT_EQ(published.cameras.names(), (std::vector<std::string>{"Desk - Acme Watermark"}));
-  EXPECT_EQ(published.error, "virtual camera 0: " + shared::win::hresult_error(E_ACCESSDENIED).text());
+  EXPECT_EQ(published.error,
+            "virtual camera 0: " + shared::win::hresult_error(E_ACCESSDENIED).text());
   EXPECT_EQ(journal->calls, (std::vector<std::string>{"start 0", "release 0", "start 1"}));
 }
 
@@ -250,7 +253,8 @@ struct FakeCameraReport {
 
 class FakeActivityReport final : public ComObject<IMFSensorActivityReport> {
  public:
-  FakeActivityReport(FakeCameraReport report, Fail fail) : report_(std::move(report)), fail_(fail) {}
+  FakeActivityReport(FakeCameraReport report, Fail fail)
+      : report_(std::move(report)), fail_(fail) {}
   HRESULT STDMETHODCALLTYPE GetFriendlyName(LPWSTR, ULONG, ULONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetSymbolicLink(LPWSTR link, ULONG size, ULONG* written) override {
     if (fail_ == Fail::link) return E_UNEXPECTED;
@@ -265,7 +269,8 @@ class FakeActivityReport final : public ComObject<IMFSensorActivityReport> {
     *count = static_cast<ULONG>(report_.processes.size());
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetProcessActivity(ULONG index, IMFSensorProcessActivity** out) override {
+  HRESULT STDMETHODCALLTYPE GetProcessActivity(ULONG index,
+                                               IMFSensorProcessActivity** out) override {
     if (fail_ == Fail::process_activity) return E_UNEXPECTED;
     *out = new FakeProcessActivity(report_.processes.at(index), fail_);
     return S_OK;
@@ -292,7 +297,8 @@ class FakeActivitiesReport final : public ComObject<IMFSensorActivitiesReport> {
     *out = new FakeActivityReport(cameras_.at(index), last ? fail_ : Fail::none);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetActivityReportByDeviceName(LPCWSTR, IMFSensorActivityReport**) override {
+  HRESULT STDMETHODCALLTYPE GetActivityReportByDeviceName(LPCWSTR,
+                                                          IMFSensorActivityReport**) override {
     return E_NOTIMPL;
   }
 
@@ -303,7 +309,8 @@ class FakeActivitiesReport final : public ComObject<IMFSensorActivitiesReport> {
 
 HRESULT report(IMFSensorActivitiesReportCallback* callback, std::vector<FakeCameraReport> cameras,
                Fail fail = Fail::none) {
-  const ComRef<IMFSensorActivitiesReport> activities(new FakeActivitiesReport(std::move(cameras), fail));
+  const ComRef<IMFSensorActivitiesReport> activities(
+      new FakeActivitiesReport(std::move(cameras), fail));
   return callback->OnActivitiesReport(activities.get());
 }
 
@@ -349,17 +356,21 @@ TEST(ActivityCallbackIdentity, FreeThreadedInterfacesAndWeakReference) {
   ComRef<IMFSensorActivitiesReportCallback> callback = devices::ActivityCallback::create(map);
 
   ComRef<IUnknown> identity;
-  ASSERT_EQ(callback->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(identity.put())), S_OK);
-  for (const IID& iid : {__uuidof(IInspectable), __uuidof(IAgileObject), __uuidof(IWeakReferenceSource),
-                         __uuidof(IMFSensorActivitiesReportCallback)}) {
+  ASSERT_EQ(callback->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(identity.put())),
+            S_OK);
+  for (const IID& iid :
+       {__uuidof(IInspectable), __uuidof(IAgileObject), __uuidof(IWeakReferenceSource),
+        __uuidof(IMFSensorActivitiesReportCallback)}) {
     ComRef<IUnknown> found;
     ASSERT_EQ(callback->QueryInterface(iid, reinterpret_cast<void**>(found.put())), S_OK);
     ComRef<IUnknown> back;
-    ASSERT_EQ(found->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(back.put())), S_OK);
+    ASSERT_EQ(found->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(back.put())),
+              S_OK);
     EXPECT_EQ(back.get(), identity.get());
   }
   ComRef<IMarshal> marshal;
-  EXPECT_EQ(callback->QueryInterface(__uuidof(IMarshal), reinterpret_cast<void**>(marshal.put())), S_OK);
+  EXPECT_EQ(callback->QueryInterface(__uuidof(IMarshal), reinterpret_cast<void**>(marshal.put())),
+            S_OK);
   EXPECT_TRUE(marshal);
 
   void* other = reinterpret_cast<void*>(1);

@@ -21,7 +21,8 @@ TEST(BackendRelative, NamesTheBackendByTheHashOfItsBytes) {
 }
 
 TEST(ClassKeys, OneKeyPerSlotUnderClasses) {
-  EXPECT_EQ(install::clsid_key(0), "SOFTWARE\\Classes\\CLSID\\{4E8B1A2C-6D3F-4A7B-9E51-3C2D8F6A0B90}");
+  EXPECT_EQ(install::clsid_key(0),
+            "SOFTWARE\\Classes\\CLSID\\{4E8B1A2C-6D3F-4A7B-9E51-3C2D8F6A0B90}");
   EXPECT_EQ(install::server_key(3),
             "SOFTWARE\\Classes\\CLSID\\{4E8B1A2C-6D3F-4A7B-9E51-3C2D8F6A0B93}\\InprocServer32");
 }
@@ -48,7 +49,8 @@ TEST(ConfigCurrent, TrimsUnicodeWhiteSpaceButComparesExactly) {
       {"", false},
       {"\xEF\xBB\xBF" + rel, false},  // a byte-order mark is not white space
   };
-  for (const Case& c : cases) EXPECT_EQ(install::config_current(c.content, rel), c.current) << c.content;
+  for (const Case& c : cases)
+    EXPECT_EQ(install::config_current(c.content, rel), c.current) << c.content;
 }
 
 TEST(ConsentValue, OnlyExactDenyDenies) {
@@ -57,10 +59,11 @@ TEST(ConsentValue, OnlyExactDenyDenies) {
     bool denied;
   };
   const Case cases[] = {
-      {"Deny", true}, {"deny", false}, {"DENY", false}, {"Deny ", false},
-      {"Allow", false}, {"", false}, {std::nullopt, false},
+      {"Deny", true},   {"deny", false}, {"DENY", false},       {"Deny ", false},
+      {"Allow", false}, {"", false},     {std::nullopt, false},
   };
-  for (const Case& c : cases) EXPECT_EQ(install::is_denial(c.value), c.denied) << c.value.value_or("<none>");
+  for (const Case& c : cases)
+    EXPECT_EQ(install::is_denial(c.value), c.denied) << c.value.value_or("<none>");
 }
 
 }  // namespace

@@ -25,7 +25,9 @@ void write_file(const std::string& path, std::string_view bytes) {
   CloseHandle(file);
 }
 
-bool exists(const std::string& path) { return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string& path) {
+  return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 void set_string(HKEY root, const std::string& key, const wchar_t* name, const std::wstring& value) {
   ASSERT_EQ(RegSetKeyValueW(root, wide(key).c_str(), name, REG_SZ, value.c_str(),
@@ -34,7 +36,9 @@ void set_string(HKEY root, const std::string& key, const wchar_t* name, const st
       << key;
 }
 
-void delete_tree(HKEY root, const std::string& key) { RegDeleteTreeW(root, wide(key).c_str()); }
+void delete_tree(HKEY root, const std::string& key) {
+  RegDeleteTreeW(root, wide(key).c_str());
+}
 
 std::string temp_dir() {
   wchar_t buffer[MAX_PATH];
@@ -75,7 +79,8 @@ TEST(ReadString, DefaultAndNamedValuesUpTo2048Bytes) {
   set_string(HKEY_CURRENT_USER, key, L"Fits", std::wstring(1023, L'a'));  // 2048 bytes with NUL
   set_string(HKEY_CURRENT_USER, key, L"TooLong", std::wstring(1024, L'b'));
   const DWORD number = 7;
-  RegSetKeyValueW(HKEY_CURRENT_USER, wide(key).c_str(), L"Number", REG_DWORD, &number, sizeof number);
+  RegSetKeyValueW(HKEY_CURRENT_USER, wide(key).c_str(), L"Number", REG_DWORD, &number,
+                  sizeof number);
 
   EXPECT_EQ(install::read_string(HKEY_CURRENT_USER, key), "default text \xC3\xA9");
   EXPECT_EQ(install::read_string(HKEY_CURRENT_USER, key, "Fits"), std::string(1023, 'a'));
@@ -120,8 +125,8 @@ class Installation : public ::testing::Test {
     ASSERT_TRUE(bundled);
     saved_bundle_ = std::make_unique<SavedFile>(*bundled);
     write_file(*bundled, backend_bytes_);
-    relative_ = install::backend_relative(
-        std::span(reinterpret_cast<const std::uint8_t*>(backend_bytes_.data()), backend_bytes_.size()));
+    relative_ = install::backend_relative(std::span(
+        reinterpret_cast<const std::uint8_t*>(backend_bytes_.data()), backend_bytes_.size()));
     backend_dir_ = shared::join_path(folder_, relative_.substr(0, relative_.rfind('\\')));
     CreateDirectoryW(wide(shared::join_path(folder_, "backends")).c_str(), nullptr);
     CreateDirectoryW(wide(backend_dir_).c_str(), nullptr);
@@ -191,8 +196,12 @@ TEST_F(Installation, ConfigMustNameTheShippedBackend) {
     bool current;
   };
   const Case cases[] = {
-      {relative_ + "\r\n", true}, {" " + relative_, true},   {other, false},
-      {upper, false},             {relative_ + "\xFF", false}, {"", false},
+      {relative_ + "\r\n", true},
+      {" " + relative_, true},
+      {other, false},
+      {upper, false},
+      {relative_ + "\xFF", false},
+      {"", false},
   };
   for (const Case& c : cases) {
     write_config(c.content);
