@@ -33,4 +33,8 @@ if(WIN32)
   add_dependencies(installer_win_tests installer_test_program signature_test_dll1
     signature_test_dll2)
   set_tests_properties(installer_win_tests PROPERTIES FIXTURES_REQUIRED vt_signed_dlls)
+  # The tests ship DLLs beside their executable, where the installer takes them from: a
+  # folder of their own keeps them away from other programs of this build.
+  set_target_properties(installer_win_tests installer_test_program PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/installer)
 endif()
