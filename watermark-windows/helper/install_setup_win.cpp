@@ -3,6 +3,7 @@
 #include <sddl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <span>
 #include <vector>
@@ -105,8 +106,10 @@ Result<void> create_folders(const std::string& path) {
   for (;;) {
     end = path.find_first_of("\\/", end + 1);
     const std::string part = path.substr(0, end);
-    // A drive ("C:") or the root of a share is not created.
-    if (!part.empty() && part.back() != ':' && !part.starts_with("\\\\")) {
+    // A drive ("C:") or a share ("\\server\share") is not created.
+    const bool share_root =
+        path.starts_with("\\\\") && std::count(part.begin(), part.end(), '\\') < 4;
+    if (!part.empty() && part.back() != ':' && !share_root) {
       if (!CreateDirectoryW(wide(part).c_str(), nullptr)) {
         const DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS || !is_folder(part)) {
