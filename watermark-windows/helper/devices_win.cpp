@@ -59,7 +59,7 @@ std::string decode_units(const wchar_t* units, std::size_t count) {
 
 }  // namespace
 
-std::optional<std::string> string(IMFActivate* activate, REFGUID key) {
+std::optional<std::string> string(IMFAttributes* activate, REFGUID key) {
   wchar_t* text = nullptr;
   UINT32 length = 0;
   if (FAILED(activate->GetAllocatedString(key, &text, &length))) return std::nullopt;
@@ -67,6 +67,15 @@ std::optional<std::string> string(IMFActivate* activate, REFGUID key) {
       shared::utf16_to_utf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
   CoTaskMemFree(text);
   return decoded;
+}
+
+std::optional<Device> read_device(IMFAttributes* activate) {
+  std::optional<std::string> name = string(activate, MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME);
+  if (!name) return std::nullopt;
+  std::optional<std::string> link =
+      string(activate, MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_SYMBOLIC_LINK);
+  if (!link) return std::nullopt;
+  return Device{std::move(*name), std::move(*link)};
 }
 
 std::vector<Device> all_devices() {
@@ -82,12 +91,9 @@ std::vector<Device> all_devices() {
   for (UINT32 i = 0; i < count; ++i) {
     const ComRef<IMFActivate> activate(std::exchange(array[i], nullptr));
     if (!activate) continue;
-    std::optional<std::string> name = string(activate.get(), MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME);
-    if (!name) continue;
-    std::optional<std::string> link =
-        string(activate.get(), MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_SYMBOLIC_LINK);
-    if (!link) continue;
-    found.push_back(Device{std::move(*name), std::move(*link)});
+    if (std::optional<Device> device = read_device(activate.get())) {
+      found.push_back(std::move(*device));
+    }
   }
   CoTaskMemFree(array);
   return found;

@@ -32,8 +32,13 @@ namespace devices {
 // name or link cannot be read are left out.
 std::vector<Device> all_devices();
 
-// A string attribute of a device, strictly converted from UTF-16; none on any failure.
-std::optional<std::string> string(IMFActivate* activate, REFGUID key);
+// A string attribute of a device's activation object, strictly converted from UTF-16; none on
+// any failure.
+std::optional<std::string> string(IMFAttributes* activate, REFGUID key);
+
+// The device that an enumerated activation object describes, or none when its friendly name or
+// symbolic link cannot be read.
+std::optional<Device> read_device(IMFAttributes* activate);
 
 // The lower-cased executable file name of a process, or none when it cannot be read.
 std::optional<std::string> exe_name(std::uint32_t process_id);

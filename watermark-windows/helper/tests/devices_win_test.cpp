@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <mfapi.h>
+
 #include "devices_win.hpp"
 #include "lib.hpp"
 #include "win_error.hpp"
@@ -195,6 +197,36 @@ TEST(SensorGroup, MissingFunctionsFailTheirCallsOnly) {
       devices::VirtualCameras::publish(three_cameras(), "Acme");
   EXPECT_TRUE(published.cameras.is_empty());
   EXPECT_EQ(published.error, "virtual camera 2: " + monitor.error().text());
+}
+
+TEST(ReadDevice, NeedsBothTextsAsValidUtf16) {
+  struct Case {
+    const wchar_t* name;  // null: attribute missing
+    const wchar_t* link;
+    std::optional<Device> device;
+  };
+  const wchar_t bad[] = {L'C', L'a', L'm', 0xD800, 0};
+  const Case cases[] = {
+      {L"Cam \u00C4", L"\\\\?\\USB#1", Device{"Cam \xC3\x84", "\\\\?\\USB#1"}},
+      {nullptr, L"\\\\?\\usb#1", std::nullopt},
+      {L"Cam", nullptr, std::nullopt},
+      {bad, L"\\\\?\\usb#1", std::nullopt},
+      {L"Cam", bad, std::nullopt},
+      {L"", L"", Device{"", ""}},
+  };
+  for (const Case& c : cases) {
+    ComRef<IMFAttributes> attributes;
+    ASSERT_EQ(MFCreateAttributes(attributes.put(), 2), S_OK);
+    if (c.name) attributes->SetString(MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME, c.name);
+    if (c.link)
+      attributes->SetString(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_SYMBOLIC_LINK, c.link);
+    EXPECT_EQ(devices::read_device(attributes.get()), c.device);
+  }
+  // Another attribute type is no text.
+  ComRef<IMFAttributes> attributes;
+  ASSERT_EQ(MFCreateAttributes(attributes.put(), 1), S_OK);
+  attributes->SetUINT32(MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME, 7);
+  EXPECT_EQ(devices::string(attributes.get(), MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME), std::nullopt);
 }
 
 TEST(AllDevices, EnumeratesWithoutFailing) {
