@@ -43,9 +43,9 @@ void indent(std::string& out, int level) {
 void quote(std::string& out, std::string_view text) {
   static constexpr char HEX[] = "0123456789abcdef";
   out += '"';
-  for (char ch : text) {
-    const auto b = static_cast<unsigned char>(ch);
-    switch (ch) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const unicode::Char c = unicode::decode(text, pos);
+    switch (c.cp) {
       case '"':
         out += "\\\"";
         break;
@@ -61,19 +61,20 @@ void quote(std::string& out, std::string_view text) {
       case '\t':
         out += "\\t";
         break;
-      case '\0':
+      case 0:
         out += "\\0";
         break;
       default:
-        if (b < 0x20 || b == 0x7F) {
+        if (c.cp < 0x20 || (c.cp >= 0x7F && c.cp <= 0x9F)) {  // C0, DEL and C1 controls
           out += "\\u{";
-          if (b >= 0x10) out += HEX[b >> 4];
-          out += HEX[b & 0xF];
+          if (c.cp >= 0x10) out += HEX[c.cp >> 4];
+          out += HEX[c.cp & 0xF];
           out += '}';
         } else {
-          out += ch;
+          out.append(text.substr(pos, c.size));
         }
     }
+    pos += c.size;
   }
   out += '"';
 }

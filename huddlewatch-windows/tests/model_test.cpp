@@ -108,8 +108,8 @@ TEST(Node, DebugNotation) {
             "    },\n"
             "]");
   EXPECT_EQ(debug(std::vector<Window>{}), "[]");
-  EXPECT_EQ(debug(n("\x01")),
-            "Node {\n    name: \"\\u{1}\",\n    classes: [],\n    control_type: 0,\n"
+  EXPECT_EQ(debug(n("\x01é\u0085\x7f")),
+            "Node {\n    name: \"\\u{1}é\\u{85}\\u{7f}\",\n    classes: [],\n    control_type: 0,\n"
             "    children: [],\n}");
 }
 

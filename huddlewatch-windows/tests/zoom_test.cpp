@@ -24,6 +24,12 @@ TEST(Phrases, TableRows) {
       EXPECT_TRUE(row.video->ends_with(" ") && !row.video->ends_with("  ")) << *row.video;
     }
     for (std::string_view role : row.roles) EXPECT_EQ(unicode::to_lower(role), role);
+    std::vector<std::string_view> texts(row.states.begin(), row.states.end());
+    texts.insert(texts.end(), row.roles.begin(), row.roles.end());
+    for (const auto& text : {row.active, row.me}) {
+      if (text) texts.push_back(*text);
+    }
+    for (std::string_view text : texts) EXPECT_EQ(unicode::trim(text), text);
   }
   EXPECT_EQ(verified, 7);
   EXPECT_EQ(PHRASES[3].states[0], "Son de l'ordinateur rétabli");
