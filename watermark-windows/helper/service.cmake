@@ -15,3 +15,18 @@ target_link_libraries(vt_helper_service PUBLIC vt_helper_json vt_helper_devices_
 vt_add_gtest(json_tests SOURCES tests/json_test.cpp LIBS vt_helper_json)
 vt_add_gtest(main_mode_tests SOURCES tests/main_mode_test.cpp LIBS vt_helper_service)
 vt_add_gtest(service_tests SOURCES tests/service_test.cpp LIBS vt_helper_service)
+
+if(WIN32 AND TARGET vt_helper_installer)
+  add_executable(VantorelWatermark main.cpp service_win.cpp)
+  target_link_libraries(VantorelWatermark PRIVATE vt_helper_service vt_helper_devices
+    vt_helper_install vt_helper_installer vt_shared mfplat ole32 shell32)
+endif()
+
+if(WIN32 AND TARGET VantorelWatermark)
+  find_package(Python3 COMPONENTS Interpreter REQUIRED)
+  add_test(NAME service_e2e
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/service_e2e_test.py
+      ${PROJECT_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:VantorelWatermark>
+      ${CMAKE_BINARY_DIR}/wineprefix)
+  set_tests_properties(service_e2e PROPERTIES TIMEOUT 120 RESOURCE_LOCK install_dir)
+endif()

@@ -1,0 +1,141 @@
+#include "service_win.hpp"
+
+#include <mfapi.h>
+#include <windows.h>
+
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "devices_win.hpp"
+#include "install.hpp"
+#include "json.hpp"
+#include "service.hpp"
+#include "state_mapping.hpp"
+
+namespace service {
+namespace {
+
+// Media Foundation 2.0, API 0x70, whatever the SDK headers at hand default to.
+constexpr ULONG MEDIA_FOUNDATION_VERSION = 0x20070;
+constexpr UINT READ_EXIT_CODE = 0;
+constexpr UINT WRITE_EXIT_CODE = 1;
+
+class MappedRecord final : public StateRecord {
+ public:
+  explicit MappedRecord(shared::StateMapping mapping) : mapping_(std::move(mapping)) {}
+  shared::SharedState& state() override { return mapping_.state(); }
+
+ private:
+  shared::StateMapping mapping_;
+};
+
+class PublishedCameras final : public CameraSet {
+ public:
+  explicit PublishedCameras(devices::VirtualCameras cameras) : cameras_(std::move(cameras)) {}
+  bool is_empty() const override { return cameras_.is_empty(); }
+  const std::vector<std::string>& names() const override { return cameras_.names(); }
+
+ private:
+  devices::VirtualCameras cameras_;
+};
+
+class WindowsHost final : public Host {
+ public:
+  shared::Result<std::unique_ptr<StateRecord>> open_state() override {
+    auto mapping = shared::StateMapping::open(true);
+    if (!mapping) return std::unexpected(mapping.error());
+    return std::make_unique<MappedRecord>(std::move(*mapping));
+  }
+
+  std::optional<shared::Error> monitor_activity() override {
+    auto monitor = devices::monitor_activity(activity_);
+    if (!monitor) return monitor.error();
+    monitor_ = std::move(*monitor);
+    return std::nullopt;
+  }
+
+  std::vector<devices::Device> all_devices() override { return devices::all_devices(); }
+
+  Published publish(const std::vector<devices::Device>& physical,
+                    const std::string& brand) override {
+    auto published = devices::VirtualCameras::publish(physical, brand);
+    return {std::make_unique<PublishedCameras>(std::move(published.cameras)),
+            std::move(published.error)};
+  }
+
+  bool is_registered() override { return install::is_registered(); }
+  bool camera_denied() override { return install::camera_denied(); }
+  devices::Activity activity() override { return activity_->copy(); }
+  std::optional<std::string> exe_name(std::uint32_t process_id) override {
+    return devices::exe_name(process_id);
+  }
+
+  Clock::time_point now() override { return Clock::now(); }
+  std::uint64_t unix_ms() override { return shared::unix_ms(); }
+  void emit(const std::string& line) override { service::emit(line); }
+
+ private:
+  std::shared_ptr<devices::ActivityMap> activity_ = std::make_shared<devices::ActivityMap>();
+  devices::ComRef<IMFSensorActivityMonitor> monitor_;
+};
+
+// Raw reads from the standard-input handle: no text-mode translation, so CR, NUL and Ctrl+Z
+// reach the line splitter as they are.
+std::ptrdiff_t read_stdin(char* buffer, std::size_t size) {
+  DWORD read = 0;
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  if (!ReadFile(input, buffer, static_cast<DWORD>(size), &read, nullptr)) return -1;
+  return static_cast<std::ptrdiff_t>(read);
+}
+
+// Ends the process at the end of input; nothing is released on the way out.
+void reader(LineChannel& channel) {
+  read_lines(read_stdin, [&](std::string line) { channel.send(std::move(line)); });
+  ExitProcess(READ_EXIT_CODE);
+}
+
+std::mutex& stdout_mutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+}  // namespace
+
+void emit(const std::string& line) {
+  std::string whole = line;
+  whole += '\n';
+  std::lock_guard lock(stdout_mutex());
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  std::size_t done = 0;
+  while (done < whole.size()) {
+    DWORD written = 0;
+    if (!WriteFile(output, whole.data() + done, static_cast<DWORD>(whole.size() - done), &written,
+                   nullptr) ||
+        written == 0) {
+      ExitProcess(WRITE_EXIT_CODE);
+    }
+    done += written;
+  }
+}
+
+void emit_error(std::string_view message) {
+  emit(VantorelWatermark::error_line(message));
+}
+
+int run() {
+  // Failures here show later, as failures of the calls that need them.
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  MFStartup(MEDIA_FOUNDATION_VERSION, MFSTARTUP_LITE);
+
+  // Never destroyed: the reader thread may still use it while the process ends.
+  auto* channel = new LineChannel;
+  std::thread(reader, std::ref(*channel)).detach();
+
+  WindowsHost host;
+  Service service = start(host);
+  return run_loop(service, *channel, host);
+}
+
+}  // namespace service
