@@ -1,7 +1,8 @@
 // VantorelWatermark: one mode per command line, its result as the exit code.
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 #include <vector>

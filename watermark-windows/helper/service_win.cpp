@@ -1,7 +1,8 @@
 #include "service_win.hpp"
 
-#include <mfapi.h>
 #include <windows.h>
+
+#include <mfapi.h>
 
 #include <memory>
 #include <mutex>
