@@ -101,8 +101,23 @@ TEST(StateReady, NeedsAFileOfTheMappingSize) {
     write_file(path, std::string(c.size, '\0'));
     EXPECT_EQ(install::state_ready_at(path), c.ready) << c.size;
   }
+
+  // The open needs write access, shared with the other users of the file.
+  HANDLE exclusive = CreateFileW(wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(install::state_ready_at(path));
+  CloseHandle(exclusive);
+  HANDLE sharing = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(sharing, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(install::state_ready_at(path));
+  CloseHandle(sharing);
+
   DeleteFileW(wide(path).c_str());
   EXPECT_FALSE(install::state_ready_at(path));
+  EXPECT_FALSE(install::state_ready_at(temp_dir()));  // a folder is no state file
 }
 
 // A complete installation in the prefix, which each test then spoils in one way.
