@@ -219,6 +219,19 @@ TEST(ZoomReader, UnverifiedRowsGiveOnlyTheCount) {
   }
 }
 
+TEST(ZoomReader, APolishWindowGivesOnlyTheCount) {
+  ZoomReader reader;
+  reader.account = "Ann Lee";
+  const auto r =
+      reader.read(group({tile("Jan Kowalski, Dźwięk z komputera wyciszony, Aktywny mówca"),
+                         tile("Ewa Nowak, Wyciszenie dźwięku z komputera wyłączone")}));
+  ASSERT_TRUE(r);
+  EXPECT_TRUE(r->truncated);
+  EXPECT_EQ(r->participants, 2u);
+  EXPECT_TRUE(r->names.empty());
+  EXPECT_TRUE(r->speakers.empty());
+}
+
 TEST(ZoomReader, VideoTilesAsSpeakers) {
   struct Case {
     const char* what;
