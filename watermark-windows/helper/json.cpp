@@ -1,57 +1,35 @@
 #include "json.hpp"
 
-#include <array>
 #include <cstdint>
 
 namespace VantorelWatermark {
 namespace {
 
-// UTF-8 forms of the White_Space characters above ASCII.
-constexpr std::array<std::string_view, 17> WIDE_SPACE = {
+// UTF-8 forms of every White_Space character.
+constexpr std::string_view SPACE_FORMS[] = {
+    "\t",           "\n",           "\v",           "\f",           "\r",           " ",
     "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82",
     "\xE2\x80\x83", "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88",
-    "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF",
+    "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F",
+    "\xE3\x80\x80",
 };
-constexpr std::array<std::string_view, 2> WIDE_SPACE_MORE = {"\xE2\x81\x9F", "\xE3\x80\x80"};
 
-bool is_ascii_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// Byte length of the white-space character that starts the text, or 0.
-std::size_t space_prefix(std::string_view s) {
-  if (s.empty()) return 0;
-  if (is_ascii_space(s.front())) return 1;
-  for (auto form : WIDE_SPACE) {
-    if (s.starts_with(form)) return form.size();
-  }
-  for (auto form : WIDE_SPACE_MORE) {
-    if (s.starts_with(form)) return form.size();
-  }
-  return 0;
-}
-
-// Byte length of the white-space character that ends the text, or 0.
-std::size_t space_suffix(std::string_view s) {
-  if (s.empty()) return 0;
-  if (is_ascii_space(s.back())) return 1;
-  for (auto form : WIDE_SPACE) {
-    if (s.ends_with(form)) return form.size();
-  }
-  for (auto form : WIDE_SPACE_MORE) {
-    if (s.ends_with(form)) return form.size();
+// Byte length of the white-space character that the text starts with (or ends with), or 0.
+std::size_t space_at(std::string_view s, bool at_end) {
+  for (auto form : SPACE_FORMS) {
+    if (at_end ? s.ends_with(form) : s.starts_with(form)) return form.size();
   }
   return 0;
 }
 
 std::string_view skip_space(std::string_view s) {
-  while (std::size_t n = space_prefix(s)) s.remove_prefix(n);
+  while (std::size_t n = space_at(s, false)) s.remove_prefix(n);
   return s;
 }
 
 std::string_view trim_space(std::string_view s) {
   s = skip_space(s);
-  while (std::size_t n = space_suffix(s)) s.remove_suffix(n);
+  while (std::size_t n = space_at(s, true)) s.remove_suffix(n);
   return s;
 }
 

@@ -4,6 +4,7 @@
 
 #include <mfapi.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -22,6 +23,9 @@ namespace {
 constexpr ULONG MEDIA_FOUNDATION_VERSION = 0x20070;
 constexpr UINT READ_EXIT_CODE = 0;
 constexpr UINT WRITE_EXIT_CODE = 1;
+// How long the end of input waits for a line being written, so that no half line is left; a
+// writer stuck on a full pipe does not keep the process alive beyond it.
+constexpr auto EXIT_WRITE_WAIT = std::chrono::seconds(1);
 
 class MappedRecord final : public StateRecord {
  public:
@@ -91,15 +95,16 @@ std::ptrdiff_t read_stdin(char* buffer, std::size_t size) {
   return static_cast<std::ptrdiff_t>(read);
 }
 
+std::timed_mutex& stdout_mutex() {
+  static std::timed_mutex mutex;
+  return mutex;
+}
+
 // Ends the process at the end of input; nothing is released on the way out.
 void reader(LineChannel& channel) {
   read_lines(read_stdin, [&](std::string line) { channel.send(std::move(line)); });
+  (void)stdout_mutex().try_lock_for(EXIT_WRITE_WAIT);
   ExitProcess(READ_EXIT_CODE);
-}
-
-std::mutex& stdout_mutex() {
-  static std::mutex mutex;
-  return mutex;
 }
 
 }  // namespace

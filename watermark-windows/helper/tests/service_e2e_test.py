@@ -102,15 +102,19 @@ class Helper:
 
     def close(self):
         self.process.stdin.close()
-        try:
-            code = self.process.wait(TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            code = None
+        code = wait_exit(self.process)
         while self.next_line(1) is not None:
             pass
         self.process.stderr.read()
         return code
+
+
+def wait_exit(process):
+    try:
+        return process.wait(TIMEOUT)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        return None
 
 
 def one_shot(*args):
@@ -168,11 +172,7 @@ def service_input_ends():
     helper.process.stdin.write(b'{"command":"set_transcribing","appName":"\xff"}\n')
     helper.process.stdin.write(b'{"command":"set_transcribing","active":true}\n')
     helper.process.stdin.flush()
-    try:
-        code = helper.process.wait(TIMEOUT)
-    except subprocess.TimeoutExpired:
-        helper.process.kill()
-        code = None
+    code = wait_exit(helper.process)
     check(code == 0, f"invalid UTF-8 ends the service with 0, got {code}")
     check(helper.lines_for(1) == [], "nothing handled after the invalid line")
     helper.close()
