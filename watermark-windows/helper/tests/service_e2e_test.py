@@ -178,6 +178,16 @@ def service_input_ends():
     helper.close()
 
 
+def output_closed():
+    """Standard output that cannot be written ends the service with 1."""
+    process = subprocess.Popen([WINE_RUN, EXE], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL)
+    process.stdout.close()  # long before the helper is up and writes its ready line
+    code = wait_exit(process)
+    process.stdin.close()
+    check(code == 1, f"a failed write ends the service with 1, got {code}")
+
+
 def service_with_state():
     os.makedirs(INSTALL_DIR, exist_ok=True)
     with open(STATE, "wb") as f:
@@ -259,6 +269,7 @@ def main():
         os.remove(STATE)
     service_without_state()
     service_input_ends()
+    output_closed()
     service_with_state()
     one_shot_modes()
     if failures:
