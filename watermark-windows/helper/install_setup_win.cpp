@@ -34,41 +34,9 @@ Error file_error() {
   return shared::win::io_error(GetLastError());
 }
 
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
-Result<Bytes> read_file(const std::string& path) {
-  const Handle file(CreateFileW(wide(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::unexpected(file_error());
-  Bytes bytes;
-  std::uint8_t chunk[64 * 1024];
-  for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) {
-      return std::unexpected(file_error());
-    }
-    if (read == 0) return bytes;
-    bytes.insert(bytes.end(), chunk, chunk + read);
-  }
-}
-
 // Creates or truncates the file.
 Result<void> write_file(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const Handle file(CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  const FileHandle file(CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return std::unexpected(file_error());
   std::size_t done = 0;
@@ -84,7 +52,7 @@ Result<void> write_file(const std::string& path, std::span<const std::uint8_t> b
 }
 
 bool holds(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const Result<Bytes> current = read_file(path);
+  const Result<Bytes> current = read_whole_file(path);
   return current && std::equal(current->begin(), current->end(), bytes.begin(), bytes.end());
 }
 
@@ -166,17 +134,6 @@ void delete_tree(const std::string& path) {
   RemoveDirectoryW(wide(path).c_str());
 }
 
-std::optional<std::string> module_path() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return std::nullopt;
-    if (n < buffer.size()) return shared::win::narrow(std::wstring_view(buffer.data(), n));
-    if (buffer.size() >= 32768) return std::nullopt;
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 void write_error_line(std::string_view text) {
   const std::string line = std::string(text) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
@@ -186,7 +143,7 @@ void write_error_line(std::string_view text) {
 }  // namespace
 
 int install() {
-  const std::optional<std::string> exe = module_path();
+  const Result<std::string> exe = module_path();
   if (!exe) return 1;
   const std::wstring file = wide(*exe);
   const std::wstring parameters = wide(ELEVATED_ARGUMENT);
@@ -228,7 +185,7 @@ Result<void> install_elevated() {
   const std::vector<std::string> staged_files{*staged, backend_path};
   if (!signature::dlls_trusted(staged_files)) {
     DeleteFileW(wide(*staged).c_str());
-    const Result<Bytes> config = read_file(shared::join_path(dir, CONFIG_FILE));
+    const Result<Bytes> config = read_whole_file(shared::join_path(dir, CONFIG_FILE));
     const bool configured =
         config &&
         config_current(
@@ -250,7 +207,7 @@ Result<void> install_elevated() {
 Result<std::pair<std::string, std::string>> stage_backend(const std::string& dir) {
   const Result<std::string> source = bundled(BACKEND_DLL);
   if (!source) return std::unexpected(source.error());
-  const Result<Bytes> bytes = read_file(*source);
+  const Result<Bytes> bytes = read_whole_file(*source);
   if (!bytes) return std::unexpected(bytes.error());
   std::string rel = backend_relative(*bytes);
   std::string dest = shared::join_path(dir, rel);
@@ -287,7 +244,7 @@ Result<std::string> commit_proxy(const std::string& dir, const std::string& stag
     if (is_old_proxy(entry.name)) DeleteFileW(wide(shared::join_path(dir, entry.name)).c_str());
   }
 
-  const Result<Bytes> bytes = read_file(staged);
+  const Result<Bytes> bytes = read_whole_file(staged);
   if (!bytes) return std::unexpected(bytes.error());
   std::string target = shared::join_path(dir, PROXY_DLL);
   if (!holds(target, *bytes) && !write_file(target, *bytes)) {
@@ -329,7 +286,7 @@ Result<void> secure_state_file(const std::string& path) {
   const Result<Descriptor> descriptor = Descriptor::create(state_sddl());
   if (!descriptor) return std::unexpected(descriptor.error());
   SECURITY_ATTRIBUTES attributes = descriptor->attributes();
-  const Handle file(CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+  const FileHandle file(CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return std::unexpected(hresult_io(GetLastError()));

@@ -13,18 +13,6 @@ namespace {
 constexpr DWORD REGISTRY_UNITS = 1024;
 constexpr DWORD REGISTRY_BYTES = REGISTRY_UNITS * sizeof(wchar_t);
 
-shared::Result<std::string> module_path() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD size = static_cast<DWORD>(buffer.size());
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
-    if (length == 0) return std::unexpected(shared::win::io_error(GetLastError()));
-    // A path that filled the buffer may have been cut; try again with more room.
-    if (length < size) return shared::win::narrow(std::wstring_view(buffer.data(), length));
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 // An existing regular file, links followed; a folder does not count.
 bool is_file(const std::string& path) {
   FileHandle file(CreateFileW(shared::win::wide(path).c_str(), FILE_READ_ATTRIBUTES,
@@ -38,9 +26,23 @@ bool is_file(const std::string& path) {
 
 }  // namespace
 
+shared::Result<std::string> module_path() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD size = static_cast<DWORD>(buffer.size());
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
+    if (length == 0) return std::unexpected(shared::win::io_error(GetLastError()));
+    // A path that filled the buffer may have been cut; try again with more room.
+    if (length < size) return shared::win::narrow(std::wstring_view(buffer.data(), length));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
 shared::Result<std::vector<std::uint8_t>> read_whole_file(const std::string& path) {
-  FileHandle file(CreateFileW(shared::win::wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Readers, writers and a pending delete elsewhere must not make the read fail.
+  FileHandle file(CreateFileW(shared::win::wide(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return std::unexpected(shared::win::io_error(GetLastError()));
   std::vector<std::uint8_t> bytes;
   std::uint8_t chunk[64 * 1024];

@@ -29,6 +29,9 @@ class FileHandle {
   HANDLE handle_;
 };
 
+// The full path of the running executable.
+shared::Result<std::string> module_path();
+
 // All bytes of a file, or the I/O error of the open or a read.
 shared::Result<std::vector<std::uint8_t>> read_whole_file(const std::string& path);
 
