@@ -38,8 +38,6 @@ std::string clsid_key(unsigned slot);
 // clsid_key(slot) + "\InprocServer32".
 std::string server_key(unsigned slot);
 
-// Removes leading and trailing Unicode White_Space from UTF-8 text.
-std::string_view trim_white_space(std::string_view text);
 
 // The configuration file names the backend `relative` when its bytes are valid UTF-8 and, once
 // trimmed, equal `relative` exactly.

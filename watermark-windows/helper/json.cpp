@@ -2,36 +2,10 @@
 
 #include <cstdint>
 
+#include "utf.hpp"
+
 namespace VantorelWatermark {
 namespace {
-
-// UTF-8 forms of every White_Space character.
-constexpr std::string_view SPACE_FORMS[] = {
-    "\t",           "\n",           "\v",           "\f",           "\r",           " ",
-    "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82",
-    "\xE2\x80\x83", "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88",
-    "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F",
-    "\xE3\x80\x80",
-};
-
-// Byte length of the white-space character that the text starts with (or ends with), or 0.
-std::size_t space_at(std::string_view s, bool at_end) {
-  for (auto form : SPACE_FORMS) {
-    if (at_end ? s.ends_with(form) : s.starts_with(form)) return form.size();
-  }
-  return 0;
-}
-
-std::string_view skip_space(std::string_view s) {
-  while (std::size_t n = space_at(s, false)) s.remove_prefix(n);
-  return s;
-}
-
-std::string_view trim_space(std::string_view s) {
-  s = skip_space(s);
-  while (std::size_t n = space_at(s, true)) s.remove_suffix(n);
-  return s;
-}
 
 int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -52,19 +26,6 @@ std::optional<std::uint32_t> parse_hex(std::string_view s) {
     value = value * 16 + static_cast<std::uint32_t>(digit);
   }
   return value;
-}
-
-void append_utf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 constexpr std::size_t UNICODE_ESCAPE_CHARS = 4;
@@ -104,7 +65,7 @@ std::optional<std::string> read_string(std::string_view s) {
         const auto cp = parse_hex(digits);
         if (!cp) return std::nullopt;
         const bool surrogate = *cp >= 0xD800 && *cp <= 0xDFFF;
-        append_utf8(text, surrogate ? REPLACEMENT : *cp);
+        shared::append_utf8(text, surrogate ? REPLACEMENT : *cp);
         break;
       }
       default:
@@ -136,12 +97,12 @@ std::optional<std::string> json_field(std::string_view line, std::string_view ke
   const std::size_t at = line.find(needle);
   if (at == std::string_view::npos) return std::nullopt;
 
-  std::string_view rest = skip_space(line.substr(at + needle.size()));
+  std::string_view rest = shared::trim_leading_white_space(line.substr(at + needle.size()));
   if (!rest.starts_with(':')) return std::nullopt;
-  rest = skip_space(rest.substr(1));
+  rest = shared::trim_leading_white_space(rest.substr(1));
 
   if (rest.starts_with('"')) return read_string(rest.substr(1));
-  return std::string(trim_space(rest.substr(0, rest.find_first_of(",}"))));
+  return std::string(shared::trim_white_space(rest.substr(0, rest.find_first_of(",}"))));
 }
 
 std::string json_string(std::string_view s) {

@@ -7,6 +7,7 @@ endif()
 
 add_library(vt_helper_json STATIC json.cpp)
 target_include_directories(vt_helper_json PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(vt_helper_json PUBLIC vt_shared)
 
 add_library(vt_helper_service STATIC service.cpp main_mode.cpp)
 target_link_libraries(vt_helper_service PUBLIC vt_helper_json vt_helper_devices_core

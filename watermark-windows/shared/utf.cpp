@@ -6,6 +6,23 @@ namespace shared {
 namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
+
+// UTF-8 forms of every Unicode White_Space character.
+constexpr std::string_view WHITE_SPACE[] = {
+    "\t",           "\n",           "\v",           "\f",           "\r",           " ",
+    "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82",
+    "\xE2\x80\x83", "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88",
+    "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F",
+    "\xE3\x80\x80",
+};
+
+// Byte length of the white-space character that the text starts (or ends) with, or 0.
+std::size_t space_at(std::string_view text, bool at_end) {
+  for (std::string_view space : WHITE_SPACE) {
+    if (at_end ? text.ends_with(space) : text.starts_with(space)) return space.size();
+  }
+  return 0;
+}
 constexpr char32_t INVALID = 0xFFFFFFFF;
 
 struct Decoded {
@@ -118,6 +135,17 @@ void append_utf8(std::string& out, char32_t cp) {
     out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
+}
+
+std::string_view trim_leading_white_space(std::string_view text) {
+  while (std::size_t n = space_at(text, false)) text.remove_prefix(n);
+  return text;
+}
+
+std::string_view trim_white_space(std::string_view text) {
+  text = trim_leading_white_space(text);
+  while (std::size_t n = space_at(text, true)) text.remove_suffix(n);
+  return text;
 }
 
 bool is_valid_utf8(std::string_view text) {

@@ -67,3 +67,26 @@ TEST(Utf16ToUtf8, StrictAndLossy) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WhiteSpace, TrimsEveryUnicodeWhiteSpaceCharacterOnly) {
+  const struct {
+    std::string input;
+    std::string trimmed;
+    std::string leading_trimmed;
+  } cases[] = {
+      {"", "", ""},
+      {" \t\r\n x \v\f", "x", "x \v\f"},
+      {"\xC2\xA0\xE3\x80\x80" "a b" "\xE2\x80\xA9\xC2\x85", "a b", "a b" "\xE2\x80\xA9\xC2\x85"},
+      // Zero-width space and byte-order mark are not White_Space.
+      {"\xE2\x80\x8B" "x" "\xEF\xBB\xBF", "\xE2\x80\x8B" "x" "\xEF\xBB\xBF", "\xE2\x80\x8B" "x" "\xEF\xBB\xBF"},
+      {"\xE2\x80\x8A\xE2\x80\xAF\xE2\x81\x9F\xE1\x9A\x80", "", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(shared::trim_white_space(c.input), c.trimmed) << testing::PrintToString(c.input);
+    EXPECT_EQ(shared::trim_leading_white_space(c.input), c.leading_trimmed);
+  }
+}
+
+}  // namespace
