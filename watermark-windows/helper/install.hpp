@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "error.hpp"
+#include "shared_state.hpp"
 
 namespace install {
 
@@ -28,7 +29,7 @@ inline constexpr std::string_view NON_PACKAGED = "\\NonPackaged";
 inline constexpr std::string_view CONSENT_VALUE = "Value";
 inline constexpr std::string_view DENY = "Deny";
 // A state file shorter than this cannot hold the mapping.
-inline constexpr std::uint64_t STATE_MIN_SIZE = 8192;
+inline constexpr std::uint64_t STATE_MIN_SIZE = shared::STATE_SIZE;
 
 // "backends\" + content hash of the bytes + "\" + BACKEND_DLL.
 std::string backend_relative(std::span<const std::uint8_t> bytes);
