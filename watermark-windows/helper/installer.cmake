@@ -1,9 +1,4 @@
 # install, write side: the elevated installer and the launch of its elevated copy.
-if(NOT TARGET vt_helper_install OR NOT TARGET vt_helper_signature)
-  message(STATUS "installer: waits for the install read side and the signature check")
-  return()
-endif()
-
 add_library(vt_helper_installer STATIC install_setup.cpp)
 target_include_directories(vt_helper_installer PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(vt_helper_installer PUBLIC vt_helper_install vt_shared)
