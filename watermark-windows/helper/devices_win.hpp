@@ -21,12 +21,15 @@
 #include <vector>
 
 #include "devices.hpp"
-#include "devices_com_win.hpp"
+#include "com_win.hpp"
 #include "error.hpp"
 #include "platform/mfsensor.hpp"
 #include "platform/mfvirtualcamera.hpp"
 
 namespace devices {
+
+using shared::win::ComObject;
+using shared::win::ComRef;
 
 // The video capture devices, in enumeration order; empty when enumeration fails. Devices whose
 // name or link cannot be read are left out.

@@ -83,7 +83,7 @@ class WindowsHost final : public Host {
 
  private:
   std::shared_ptr<devices::ActivityMap> activity_ = std::make_shared<devices::ActivityMap>();
-  devices::ComRef<IMFSensorActivityMonitor> monitor_;
+  shared::win::ComRef<IMFSensorActivityMonitor> monitor_;
 };
 
 // Raw reads from the standard-input handle: no text-mode translation, so CR, NUL and Ctrl+Z

@@ -14,8 +14,8 @@
 
 namespace {
 
-using devices::ComObject;
-using devices::ComRef;
+using shared::win::ComObject;
+using shared::win::ComRef;
 using devices::Device;
 
 // What happened to the fake cameras, in order.

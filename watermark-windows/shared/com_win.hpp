@@ -1,8 +1,9 @@
 #pragma once
-// COM plumbing of the devices adapter: an owning interface pointer, and the free-threaded
-// identity every COM object of the helper shares (atomic count from 1, IUnknown, IInspectable,
-// IAgileObject, IMarshal through the free-threaded marshaler, a weak-reference source). A class
-// derives from ComObject<its interfaces...> and adds only its own methods.
+// COM plumbing of every component: an owning interface pointer, and the free-threaded identity
+// that every COM object of the helper and the media source shares (atomic count from 1,
+// IUnknown, IInspectable, IAgileObject, IMarshal through the free-threaded marshaler, a
+// weak-reference source). A class derives from ComObject<its interfaces...> and adds only its
+// own methods.
 
 #include <windows.h>
 
@@ -15,7 +16,7 @@
 
 #include "platform/weakreference.hpp"
 
-namespace devices {
+namespace shared::win {
 
 // Owns one reference. Adopts the pointer it is constructed with.
 template <class T>
@@ -180,4 +181,4 @@ class ComObject : public IInspectable,
   ComRef<IUnknown> marshaler_;
 };
 
-}  // namespace devices
+}  // namespace shared::win
