@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "handle_win.hpp"
 #include "install_setup.hpp"
 #include "install_win.hpp"
 #include "lib.hpp"
@@ -17,6 +18,8 @@
 
 namespace install {
 namespace {
+
+using shared::win::UniqueHandle;
 
 using shared::Error;
 using shared::Result;
@@ -36,9 +39,9 @@ Error file_error() {
 
 // Creates or truncates the file.
 Result<void> write_file(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const FileHandle file(CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::unexpected(file_error());
+  const UniqueHandle file(CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::unexpected(file_error());
   std::size_t done = 0;
   while (done < bytes.size()) {
     const DWORD part = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
@@ -286,10 +289,10 @@ Result<void> secure_state_file(const std::string& path) {
   const Result<Descriptor> descriptor = Descriptor::create(state_sddl());
   if (!descriptor) return std::unexpected(descriptor.error());
   SECURITY_ATTRIBUTES attributes = descriptor->attributes();
-  const FileHandle file(CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::unexpected(hresult_io(GetLastError()));
+  const UniqueHandle file(CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::unexpected(hresult_io(GetLastError()));
   if (Result<void> applied = descriptor->apply(path); !applied) return applied;
 
   LARGE_INTEGER size;

@@ -12,7 +12,6 @@
 
 #include "devices_win.hpp"
 #include "install.hpp"
-#include "json.hpp"
 #include "service.hpp"
 #include "state_mapping.hpp"
 
@@ -124,10 +123,6 @@ void emit(const std::string& line) {
     }
     done += written;
   }
-}
-
-void emit_error(std::string_view message) {
-  emit(VantorelWatermark::error_line(message));
 }
 
 int run() {
