@@ -61,6 +61,11 @@ int run_mode(VantorelWatermark::Mode mode) {
 }  // namespace
 
 int main() {
+  // Before anything loads a DLL at run time (the delay-loaded platform DLLs, and whatever the
+  // platform loads on our behalf): System32 only, never this program's folder, which its user
+  // may be able to write to while the installer runs elevated. A system that cannot restrict
+  // the search runs nothing.
+  if (!SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) ExitProcess(1);
   const std::vector<std::string> args = arguments();
   ExitProcess(static_cast<UINT>(run_mode(VantorelWatermark::select_mode(args))));
 }
