@@ -236,6 +236,17 @@ Result<std::string> stage_proxy(const std::string& dir) {
   if (!CopyFileW(wide(*source).c_str(), wide(staged).c_str(), FALSE)) {
     return std::unexpected(file_error());
   }
+  // The copy takes the shipped file's attributes. A read-only staged copy could not be deleted
+  // after the check, and the next install could not copy over it.
+  const DWORD attributes = GetFileAttributesW(wide(staged).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::unexpected(file_error());
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    const DWORD cleared = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    // No attribute at all is written as "normal", which must stand alone.
+    if (!SetFileAttributesW(wide(staged).c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL)) {
+      return std::unexpected(file_error());
+    }
+  }
   return staged;
 }
 

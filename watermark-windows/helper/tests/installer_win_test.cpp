@@ -114,6 +114,12 @@ bool platform_keeps_file_dacls(const std::string& scratch) {
   return kept;
 }
 
+// Deletes a file even when it is read-only.
+void remove_file(const std::string& path) {
+  SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(wide(path).c_str());
+}
+
 void delete_tree(const std::string& path) {
   std::error_code error;
   std::filesystem::remove_all(std::filesystem::path(wide(path)), error);
@@ -135,11 +141,12 @@ class Installer : public ::testing::Test {
   }
   void TearDown() override {
     clean();
-    DeleteFileW(wide(beside(install::PROXY_DLL)).c_str());
-    DeleteFileW(wide(beside(install::BACKEND_DLL)).c_str());
+    remove_file(beside(install::PROXY_DLL));
+    remove_file(beside(install::BACKEND_DLL));
   }
 
   static void clean() {
+    remove_file(shared::join_path(shared::install_dir(), install::staged_name()));
     delete_tree(shared::install_dir());
     clear_registration();
   }
@@ -151,7 +158,7 @@ class Installer : public ::testing::Test {
     for (const auto& [variant, name] :
          {std::pair{proxy, install::PROXY_DLL}, std::pair{backend, install::BACKEND_DLL}}) {
       const std::wstring target = wide(beside(name));
-      DeleteFileW(target.c_str());
+      remove_file(beside(name));
       if (!variant.empty()) {
         ASSERT_TRUE(CopyFileW(wide(signed_file(variant, name)).c_str(), target.c_str(), FALSE))
             << variant;
@@ -224,6 +231,23 @@ TEST_F(Installer, SecondInstallWithTheSameDllsRewritesNeither) {
   EXPECT_TRUE(same_time(write_time(path(rel_of("good"))), backend));
   EXPECT_EQ(config(), rel_of("good"));
   EXPECT_TRUE(install::is_installed());
+}
+
+// A proxy shipped read-only, as a packager may leave it: its staged copy must not keep the
+// attribute, or it could not be deleted and every later install would fail to stage.
+TEST_F(Installer, ReadOnlyShippedProxyInstallsAgainAndAgain) {
+  ship("good");
+  ASSERT_TRUE(
+      SetFileAttributesW(wide(beside(install::PROXY_DLL)).c_str(), FILE_ATTRIBUTE_READONLY));
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    const shared::Result<void> done = install::install_elevated();
+    ASSERT_TRUE(done) << done.error().text();
+    EXPECT_FALSE(exists(path(install::staged_name())));
+    EXPECT_EQ(read_bytes(path(install::PROXY_DLL)),
+              read_bytes(signed_file("good", install::PROXY_DLL)));
+    EXPECT_TRUE(install::is_installed());
+  }
 }
 
 TEST_F(Installer, UpdateSwitchesToTheNewBackendAndDropsTheOld) {
