@@ -3,6 +3,7 @@
 // state.bin and registers the camera classes; the user's copy starts it and reads its outcome.
 
 #include <cstdint>
+#include <expected>
 #include <functional>
 #include <optional>
 #include <string>
@@ -63,8 +64,13 @@ int exit_code_of(std::uint32_t elevated_exit, const std::function<bool()>& insta
 
 // --- Windows operations. Paths are UTF-8 text. ---
 
-// Starts the elevated copy, waits for it and gives 0 or 1.
+// Starts the executable elevated with ELEVATED_ARGUMENT: the new process's handle (null when the
+// platform gave none), or the launch's error code.
+using LaunchElevated = std::function<std::expected<void*, std::uint32_t>(const std::string& exe)>;
+
+// Starts the elevated copy with ShellExecuteExW's "runas", waits for it and gives 0 or 1.
 int install();
+int install(const LaunchElevated& launch);
 shared::Result<void> install_elevated();
 
 // Gives the installed backend path and its relative backend path.

@@ -4,7 +4,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <span>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "install_setup.hpp"
 #include "install_win.hpp"
 #include "lib.hpp"
+#include "output_win.hpp"
 #include "shared_state.hpp"
 #include "signature.hpp"
 #include "win_error.hpp"
@@ -137,20 +137,9 @@ void delete_tree(const std::string& path) {
   RemoveDirectoryW(wide(path).c_str());
 }
 
-void write_error_line(std::string_view text) {
-  const std::string line = std::string(text) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
-}
-
-}  // namespace
-
-int install() {
-  const Result<std::string> exe = module_path();
-  if (!exe) return 1;
-  const std::wstring file = wide(*exe);
+std::expected<void*, std::uint32_t> shell_execute_runas(const std::string& exe) {
+  const std::wstring file = wide(exe);
   const std::wstring parameters = wide(ELEVATED_ARGUMENT);
-
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
@@ -158,18 +147,30 @@ int install() {
   info.lpFile = file.c_str();
   info.lpParameters = parameters.c_str();
   info.nShow = SW_HIDE;
-  if (!ShellExecuteExW(&info)) {
-    if (launch_declined(GetLastError())) write_error_line(ELEVATION_DECLINED);
+  if (!ShellExecuteExW(&info)) return std::unexpected(GetLastError());
+  return info.hProcess;
+}
+
+}  // namespace
+
+int install() {
+  return install(shell_execute_runas);
+}
+
+int install(const LaunchElevated& launch) {
+  const Result<std::string> exe = module_path();
+  if (!exe) return 1;
+  const std::expected<void*, std::uint32_t> launched = launch(*exe);
+  if (!launched) {
+    if (launch_declined(launched.error())) output::write_error_line(ELEVATION_DECLINED);
     return 1;
   }
 
+  const UniqueHandle process(*launched);
   DWORD code = 1;
-  if (info.hProcess) {
-    if (WaitForSingleObject(info.hProcess, INFINITE) == WAIT_OBJECT_0) {
-      DWORD exit_code = 1;
-      if (GetExitCodeProcess(info.hProcess, &exit_code)) code = exit_code;
-    }
-    CloseHandle(info.hProcess);
+  if (process && WaitForSingleObject(process.get(), INFINITE) == WAIT_OBJECT_0) {
+    DWORD exit_code = 1;
+    if (GetExitCodeProcess(process.get(), &exit_code)) code = exit_code;
   }
   return exit_code_of(code, is_installed);
 }

@@ -15,7 +15,8 @@ vt_add_gtest(service_tests SOURCES tests/service_test.cpp LIBS vt_helper_service
 if(WIN32)
   add_executable(VantorelWatermark main.cpp service_win.cpp)
   target_link_libraries(VantorelWatermark PRIVATE vt_helper_service vt_helper_devices
-    vt_helper_install vt_helper_installer vt_shared vt_delayed_mfplat ole32 shell32)
+    vt_helper_install vt_helper_installer vt_helper_output vt_shared vt_delayed_mfplat ole32
+    shell32)
   vt_delay_load(VantorelWatermark)
 endif()
 

@@ -12,6 +12,7 @@
 
 #include "devices_win.hpp"
 #include "install.hpp"
+#include "output_win.hpp"
 #include "service.hpp"
 #include "state_mapping.hpp"
 
@@ -112,17 +113,7 @@ void emit(const std::string& line) {
   std::string whole = line;
   whole += '\n';
   std::lock_guard lock(stdout_mutex());
-  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  std::size_t done = 0;
-  while (done < whole.size()) {
-    DWORD written = 0;
-    if (!WriteFile(output, whole.data() + done, static_cast<DWORD>(whole.size() - done), &written,
-                   nullptr) ||
-        written == 0) {
-      ExitProcess(WRITE_EXIT_CODE);
-    }
-    done += written;
-  }
+  if (!output::write_all(GetStdHandle(STD_OUTPUT_HANDLE), whole)) ExitProcess(WRITE_EXIT_CODE);
 }
 
 int run() {

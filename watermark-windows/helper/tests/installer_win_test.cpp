@@ -430,6 +430,68 @@ TEST_F(Installer, LoadedProxyIsMovedAsideAndItsLeftoverDeletedLater) {
   EXPECT_FALSE(exists(path(leftovers[0])));
 }
 
+struct Finished {
+  DWORD code;
+  std::string error_output;
+};
+
+// Runs the program with standard error on a pipe and everything else closed.
+Finished run_capturing_errors(std::wstring command) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return {99, "no pipe"};
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdError = write_end;
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(write_end);
+  if (!started) {
+    CloseHandle(read_end);
+    return {99, "not started"};
+  }
+  std::string output;
+  char buffer[256];
+  DWORD read = 0;
+  while (ReadFile(read_end, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    output.append(buffer, read);
+  }
+  CloseHandle(read_end);
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 99;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return {code, output};
+}
+
+// What the user's copy reports when the relaunch fails: only a declined prompt is told, in one
+// line that ends in a bare LF.
+TEST_F(Installer, FailedRelaunchReportsOnlyTheDeclinedPrompt) {
+  struct Case {
+    std::uint32_t error;
+    std::string output;
+  };
+  const Case cases[] = {
+      {ERROR_CANCELLED, "Administrator permission was declined\n"},
+      {static_cast<std::uint32_t>(HRESULT_FROM_WIN32(ERROR_CANCELLED)),
+       "Administrator permission was declined\n"},
+      {ERROR_FILE_NOT_FOUND, ""},
+      {ERROR_ACCESS_DENIED, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    const Finished finished = run_capturing_errors(
+        L"\"" + wide(beside(VT_TEST_PROGRAM)) + L"\" --launch-fails " + std::to_wstring(c.error));
+    EXPECT_EQ(finished.code, 1u);
+    EXPECT_EQ(finished.error_output, c.output);
+  }
+}
+
 // The real relaunch: a program that calls install::install starts its own elevated copy with
 // "runas", and the elevated copy's outcome comes back as the exit code.
 TEST_F(Installer, InstallRelaunchesElevatedAndReturnsItsOutcome) {
