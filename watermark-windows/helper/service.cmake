@@ -20,6 +20,17 @@ if(WIN32)
   vt_delay_load(VantorelWatermark)
 endif()
 
+if(WIN32)
+  # Drives the real program through pipes made on the Windows side.
+  vt_add_gtest(service_win_tests WINDOWS_ONLY
+    SOURCES tests/service_win_test.cpp
+    LIBS vt_shared
+    LOCKS install_dir)
+  target_compile_definitions(service_win_tests PRIVATE
+    "VT_HELPER_EXE=\"$<TARGET_FILE_NAME:VantorelWatermark>\"")
+  add_dependencies(service_win_tests VantorelWatermark)
+endif()
+
 # The end-to-end run drives the program under Wine from the Linux side.
 if(WIN32 AND CMAKE_CROSSCOMPILING)
   find_package(Python3 COMPONENTS Interpreter REQUIRED)

@@ -38,7 +38,10 @@ class Helper:
     def send(self, obj):
         if obj.get("command") in ("set_transcribing", "set_usage_monitoring"):
             self.forced += 1
-        self.process.stdin.write((json.dumps(obj, separators=(",", ":")) + "\n").encode())
+        self.write((json.dumps(obj, separators=(",", ":")) + "\n").encode())
+
+    def write(self, raw):
+        self.process.stdin.write(raw)
         self.process.stdin.flush()
 
     def next_line(self, timeout=TIMEOUT):

@@ -75,21 +75,35 @@ def service_without_state():
     check(all(l.endswith(b"\n") for l in helper.raw), "every line whole")
 
 
-def service_input_ends():
-    """Invalid UTF-8 ends the service with 0 before the line is handled; a CR LF line end works."""
+def past_first_tick():
+    """A started service whose first lines (ready, the first tick's) have been read."""
     helper = start()
     check(helper.next_line() == READY, "ready")
     helper.lines_for(1.5)
-    helper.process.stdin.write(b'{"command":"set_transcribing","active":true}\r\n')
-    helper.process.stdin.flush()
+    return helper
+
+
+def service_input_ends():
+    """Invalid UTF-8 ends the service with 0 before the line is handled; a CR LF line end works."""
+    helper = past_first_tick()
+    helper.write(b'{"command":"set_transcribing","active":true}\r\n')
     check(helper.next_line() == EMPTY_STATUS, "a CR LF line is handled")
-    helper.process.stdin.write(b'{"command":"set_transcribing","appName":"\xff"}\n')
-    helper.process.stdin.write(b'{"command":"set_transcribing","active":true}\n')
-    helper.process.stdin.flush()
+    helper.write(b'{"command":"set_transcribing","appName":"\xff"}\n'
+                 b'{"command":"set_transcribing","active":true}\n')
     code = wait_exit(helper.process)
     check(code == 0, f"invalid UTF-8 ends the service with 0, got {code}")
     check(helper.lines_for(1) == [], "nothing handled after the invalid line")
     helper.close()
+
+
+def last_line_without_line_end():
+    """A last command without LF, followed by the closing of the pipe, is still applied."""
+    helper = past_first_tick()
+    helper.write(b'{"command":"set_transcribing","active":true}')
+    helper.process.stdin.close()
+    code = wait_exit(helper.process)
+    check(code == 0, f"the end of input ends the service with 0, got {code}")
+    check(helper.lines_for(1) == [EMPTY_STATUS], "the last line was handled before the end")
 
 
 def output_closed():
@@ -183,6 +197,7 @@ def main():
         os.remove(STATE)
     service_without_state()
     service_input_ends()
+    last_line_without_line_end()
     output_closed()
     service_with_state()
     one_shot_modes()

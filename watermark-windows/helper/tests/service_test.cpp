@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "json.hpp"
@@ -618,6 +619,38 @@ TEST(LineChannel, DeliversInOrderThenTimesOutOrCloses) {
   channel.close();
   EXPECT_EQ(channel.receive(0ms).line, "c");
   EXPECT_EQ(channel.receive(0ms).status, service::Inbox::Status::closed);
+}
+
+TEST(LineChannel, WaitHandledLastsUntilEveryLineSentIsHandled) {
+  service::LineChannel channel;
+  EXPECT_TRUE(channel.wait_handled(0ms));
+  channel.send("a");
+  channel.send("b");
+  EXPECT_FALSE(channel.wait_handled(1ms));
+  channel.receive(0ms);
+  channel.handled();
+  EXPECT_FALSE(channel.wait_handled(1ms));
+  channel.receive(0ms);
+  std::thread loop([&] {
+    std::this_thread::sleep_for(20ms);
+    channel.handled();
+  });
+  EXPECT_TRUE(channel.wait_handled(10s));
+  loop.join();
+}
+
+// The end of input waits on this: every line the loop took from the channel counts as handled
+// only once the service has applied it.
+TEST_F(ServiceTest, LoopReportsEachLineHandled) {
+  service::LineChannel channel;
+  channel.send(transcribing(true));
+  channel.send(R"({"command":"set_preview","active":true})");
+  channel.close();
+  Service s = started();
+  EXPECT_EQ(service::run_loop(s, channel, host), 0);
+  EXPECT_TRUE(channel.wait_handled(0ms));
+  EXPECT_EQ(host.record->badge_on.load(), 1u);
+  EXPECT_EQ(host.take_lines().front(), EMPTY_STATUS);
 }
 
 TEST(ReadLines, SplitsAndStops) {
