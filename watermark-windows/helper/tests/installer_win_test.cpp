@@ -271,10 +271,8 @@ TEST_F(Installer, FailedSignatureCheckLeavesTheEarlierInstallation) {
     bool new_folder_kept;  // the configuration already names the shipped backend
   };
   const Case cases[] = {
-      {"subject", "subject", false},
-      {"issuer", "good2", false},
-      {"good2", "unsigned", false},
-      {"nocn", "good", true},
+      {"subject", "subject", false}, {"issuer", "good2", false},      {"good2", "unsigned", false},
+      {"nocn", "good", true},        {"tampered", "tampered", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.proxy) + " / " + c.backend);
