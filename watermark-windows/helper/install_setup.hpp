@@ -79,7 +79,14 @@ shared::Result<std::string> stage_proxy(const std::string& dir);
 shared::Result<std::string> commit_proxy(const std::string& dir, const std::string& staged);
 shared::Result<void> commit_backend(const std::string& dir, const std::string& backend_path,
                                     const std::string& rel);
+
+// The platform call that replaces a file's access list (SetFileSecurityW): the path, the
+// SECURITY_INFORMATION flags and the descriptor; false with the thread's last error set on failure.
+using SetFileAccess =
+    std::function<bool(const std::string& path, std::uint32_t information, void* descriptor)>;
+
 shared::Result<void> secure_state_file(const std::string& path);
+shared::Result<void> secure_state_file(const std::string& path, const SetFileAccess& set_security);
 
 // A security descriptor made from SDDL by the system, freed with it.
 class Descriptor {
@@ -96,6 +103,7 @@ class Descriptor {
   _SECURITY_ATTRIBUTES attributes() const;
   // Sets the descriptor's DACL on the file.
   shared::Result<void> apply(const std::string& path) const;
+  shared::Result<void> apply(const std::string& path, const SetFileAccess& set_security) const;
 
  private:
   explicit Descriptor(void* descriptor) : descriptor_(descriptor) {}

@@ -137,6 +137,10 @@ void delete_tree(const std::string& path) {
   RemoveDirectoryW(wide(path).c_str());
 }
 
+bool set_file_security(const std::string& path, std::uint32_t information, void* descriptor) {
+  return SetFileSecurityW(wide(path).c_str(), information, descriptor) != FALSE;
+}
+
 std::expected<void*, std::uint32_t> shell_execute_runas(const std::string& exe) {
   const std::wstring file = wide(exe);
   const std::wstring parameters = wide(ELEVATED_ARGUMENT);
@@ -298,6 +302,10 @@ Result<void> commit_backend(const std::string& dir, const std::string& backend_p
 }
 
 Result<void> secure_state_file(const std::string& path) {
+  return secure_state_file(path, set_file_security);
+}
+
+Result<void> secure_state_file(const std::string& path, const SetFileAccess& set_security) {
   const Result<Descriptor> descriptor = Descriptor::create(state_sddl());
   if (!descriptor) return std::unexpected(descriptor.error());
   SECURITY_ATTRIBUTES attributes = descriptor->attributes();
@@ -305,7 +313,7 @@ Result<void> secure_state_file(const std::string& path) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::unexpected(hresult_io(GetLastError()));
-  if (Result<void> applied = descriptor->apply(path); !applied) return applied;
+  if (Result<void> applied = descriptor->apply(path, set_security); !applied) return applied;
 
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size)) return std::unexpected(file_error());
@@ -341,7 +349,11 @@ SECURITY_ATTRIBUTES Descriptor::attributes() const {
 }
 
 Result<void> Descriptor::apply(const std::string& path) const {
-  if (!SetFileSecurityW(wide(path).c_str(), DACL_SECURITY_INFORMATION, descriptor_)) {
+  return apply(path, set_file_security);
+}
+
+Result<void> Descriptor::apply(const std::string& path, const SetFileAccess& set_security) const {
+  if (!set_security(path, DACL_SECURITY_INFORMATION, descriptor_)) {
     return std::unexpected(hresult_io(GetLastError()));
   }
   return {};

@@ -361,6 +361,43 @@ TEST_F(Installer, StateFileGetsTheAccessListInPlaceOfAnother) {
   EXPECT_EQ(read_bytes(state), Bytes(8192, 3));
 }
 
+// Wine does not keep file access lists, so what is handed to the platform is recorded instead:
+// the state file's access list, for a new file and an existing one alike.
+TEST_F(Installer, StateFileAccessListIsHandedToThePlatform) {
+  ASSERT_TRUE(CreateDirectoryW(wide(dir_).c_str(), nullptr));
+  const std::string state = path("state.bin");
+  struct Call {
+    std::string path;
+    std::uint32_t information;
+    std::string dacl;
+  };
+  std::vector<Call> calls;
+  const install::SetFileAccess record = [&](const std::string& file, std::uint32_t information,
+                                            void* descriptor) {
+    calls.push_back({file, information, dacl_of_descriptor(descriptor)});
+    return true;
+  };
+  for (const char* which : {"new", "existing"}) {
+    SCOPED_TRACE(which);
+    calls.clear();
+    const shared::Result<void> done = install::secure_state_file(state, record);
+    ASSERT_TRUE(done) << done.error().text();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].path, state);
+    EXPECT_EQ(calls[0].information, static_cast<std::uint32_t>(DACL_SECURITY_INFORMATION));
+    EXPECT_EQ(calls[0].dacl, rendered(install::state_sddl()));
+  }
+
+  // A refused access list fails the step with the HRESULT form of the code.
+  const install::SetFileAccess refuse = [](const std::string&, std::uint32_t, void*) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  };
+  const shared::Result<void> refused = install::secure_state_file(state, refuse);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(static_cast<std::uint32_t>(refused.error().code()), 0x80070005u);
+}
+
 TEST_F(Installer, DescriptorHoldsExactlyTheStateAccessList) {
   const shared::Result<install::Descriptor> descriptor =
       install::Descriptor::create(install::state_sddl());
