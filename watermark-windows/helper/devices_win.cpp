@@ -109,12 +109,15 @@ std::optional<std::string> exe_name(std::uint32_t process_id) {
       std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), units));
 }
 
-HRESULT create_virtual_camera(LPCWSTR friendly_name, LPCWSTR source_id, IMFVirtualCamera** camera) {
+HRESULT create_virtual_camera(MFVirtualCameraType type, MFVirtualCameraLifetime lifetime,
+                              MFVirtualCameraAccess access, LPCWSTR friendly_name,
+                              LPCWSTR source_id, const GUID* categories, ULONG category_count,
+                              IMFVirtualCamera** camera) {
   const Lookup& found = create_virtual_camera_fn();
   if (!found.proc) return found.error;
   const auto create = reinterpret_cast<CreateVirtualCameraFn>(found.proc);
-  return create(MFVirtualCameraType_SoftwareCameraSource, MFVirtualCameraLifetime_Session,
-                MFVirtualCameraAccess_CurrentUser, friendly_name, source_id, nullptr, 0, camera);
+  return create(type, lifetime, access, friendly_name, source_id, categories, category_count,
+                camera);
 }
 
 VirtualCameras::Published VirtualCameras::publish(const std::vector<Device>& physical,
@@ -134,7 +137,11 @@ VirtualCameras::Published VirtualCameras::publish(const std::vector<Device>& phy
     const std::wstring wide_name = shared::win::wide(name);
     const std::wstring source = shared::win::wide(shared::clsid_text(static_cast<unsigned>(i)));
     ComRef<IMFVirtualCamera> camera;
-    HRESULT hr = create(wide_name.c_str(), source.c_str(), camera.put());
+    // Session lifetime: the cameras end with the helper, which removes nothing when it exits.
+    // No categories: the platform's defaults.
+    HRESULT hr = create(MFVirtualCameraType_SoftwareCameraSource, MFVirtualCameraLifetime_Session,
+                        MFVirtualCameraAccess_CurrentUser, wide_name.c_str(), source.c_str(),
+                        nullptr, 0, camera.put());
     if (SUCCEEDED(hr) && !camera) hr = E_POINTER;
     // A camera that does not start is only released: it was never published.
     if (SUCCEEDED(hr)) hr = camera->Start(nullptr);
