@@ -19,10 +19,9 @@
 namespace install {
 namespace {
 
-using shared::win::UniqueHandle;
-
 using shared::Error;
 using shared::Result;
+using shared::win::UniqueHandle;
 using shared::win::wide;
 using Bytes = std::vector<std::uint8_t>;
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "install_setup.hpp"
+#include "main_mode.hpp"
 #include "output_win.hpp"
 
 namespace {
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::string_view(argv[1]) == install::ELEVATED_ARGUMENT) {
     const shared::Result<void> done = install::install_elevated();
     if (done) return 0;
-    output::write_error_line("install failed: " + done.error().text());
+    output::write_error_line(std::string(VantorelWatermark::INSTALL_FAILED) + done.error().text());
     return 1;
   }
   if (argc == 3 && std::string_view(argv[1]) == LAUNCH_FAILS) {
