@@ -5,40 +5,41 @@
 namespace uia {
 namespace {
 
-// Calls `piece` with each run of text between runs of white space, as UTF-8.
-template <class Piece>
-void split_white_space(std::u16string_view text, const Piece& piece) {
-  std::string current;
-  for (std::size_t pos = 0; pos < text.size();) {
-    const char32_t cp = next_code_point(text, pos);
-    if (!readers::unicode::is_white_space(cp)) {
-      readers::unicode::append_utf8(current, cp);
-    } else if (!current.empty()) {
-      piece(std::move(current));
-      current.clear();
-    }
-  }
-  if (!current.empty()) piece(std::move(current));
-}
-
+// The name with each run of white space made one blank, none at either end.
 std::string normalised_name(const CachedElement& element) {
   const std::optional<std::u16string> name = element.cached_name();
   std::string out;
   if (!name) return out;
   out.reserve(name->size());
-  split_white_space(*name, [&](std::string&& piece) {
-    if (!out.empty()) out += ' ';
-    out += piece;
-  });
+  bool blank = false;  // white space since the last character kept
+  for (std::size_t pos = 0; pos < name->size();) {
+    const char32_t cp = next_code_point(*name, pos);
+    if (readers::unicode::is_white_space(cp)) {
+      blank = !out.empty();
+      continue;
+    }
+    if (blank) out += ' ';
+    blank = false;
+    readers::unicode::append_utf8(out, cp);
+  }
   return out;
 }
 
 std::vector<std::string> class_tokens(const CachedElement& element) {
   const std::optional<std::u16string> classes = element.cached_class_name();
   std::vector<std::string> tokens;
-  if (classes) {
-    split_white_space(*classes, [&](std::string&& piece) { tokens.push_back(std::move(piece)); });
+  if (!classes) return tokens;
+  std::string token;
+  for (std::size_t pos = 0; pos < classes->size();) {
+    const char32_t cp = next_code_point(*classes, pos);
+    if (!readers::unicode::is_white_space(cp)) {
+      readers::unicode::append_utf8(token, cp);
+    } else if (!token.empty()) {
+      tokens.push_back(std::move(token));
+      token.clear();
+    }
   }
+  if (!token.empty()) tokens.push_back(std::move(token));
   return tokens;
 }
 
