@@ -75,10 +75,8 @@ std::optional<std::string> Emitter::line(std::uint64_t at, std::uint64_t poll_ms
                                          const std::vector<readers::Reading>& readings,
                                          uia::Instant now) {
   std::string json = readings_json(readings);
-  if (last_at && last == json) {
-    const auto since = now > *last_at ? now - *last_at : uia::Instant::duration::zero();
-    if (since < REPEAT_AFTER) return std::nullopt;
-  }
+  // A clock that went back gives a negative time, which is held back like no time at all.
+  if (last_at && last == json && now - *last_at < REPEAT_AFTER) return std::nullopt;
   std::string out = "{\"at\":" + std::to_string(at) + ",\"pollMs\":" + std::to_string(poll_ms) +
                     ",\"readings\":" + json + "}";
   last = std::move(json);
