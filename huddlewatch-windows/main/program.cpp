@@ -35,15 +35,6 @@ std::chrono::milliseconds elapsed(uia::Instant start, uia::Instant end, Round ro
   return round(end - start);
 }
 
-std::string dump_group(const uia::AppWindows& group) {
-  std::string out(DUMP_HEADER);
-  out.append(group.app.debug_name());
-  out += '\n';
-  out += readers::debug(group.windows);
-  out += '\n';
-  return out;
-}
-
 }  // namespace
 
 Time& system_time() {
@@ -116,7 +107,13 @@ int poll_loop(uia::Automation& automation, const AppFilter& filter,
 
 std::string dump_text(const std::vector<uia::AppWindows>& groups) {
   std::string out;
-  for (const uia::AppWindows& group : groups) out += dump_group(group);
+  for (const uia::AppWindows& group : groups) {
+    out.append(DUMP_HEADER);
+    out.append(group.app.debug_name());
+    out += '\n';
+    out += readers::debug(group.windows);
+    out += '\n';
+  }
   return out;
 }
 
@@ -126,9 +123,8 @@ int dump_mode(uia::Automation& automation, Host& host, Time& time) {
   time.sleep(DUMP_SETTLE);
   const std::vector<uia::AppWindows> groups =
       automation.meeting_windows(DEFAULT_APPS, time.now() + DUMP_DEADLINE);
-  for (const uia::AppWindows& group : groups) {
-    if (!host.write_out(dump_group(group))) break;
-  }
+  // A failed write changes nothing: the dump is over either way.
+  if (const std::string text = dump_text(groups); !text.empty()) host.write_out(text);
   return 0;
 }
 
