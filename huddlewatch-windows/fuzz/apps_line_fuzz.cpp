@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   AppList expected = std::vector<readers::App>{readers::App::Zoom};
   for (std::string_view rest = input; !rest.empty();) {
     const std::size_t lf = rest.find('\n');
-    const std::string_view line = rest.substr(0, lf == std::string_view::npos ? rest.size() : lf + 1);
+    const std::string_view line =
+        rest.substr(0, lf == std::string_view::npos ? rest.size() : lf + 1);
     check_line(line);
     if (auto parsed = huddlewatch::parse_apps_line(huddlewatch::decode_utf8(line))) {
       expected = *parsed;

@@ -41,8 +41,8 @@ Options parse_options(std::span<const std::string> args) {
     const std::optional<std::uint64_t> ms = parse_u64(*value);
     if (ms && *ms >= static_cast<std::uint64_t>(MIN_POLL_INTERVAL.count())) {
       // Beyond what a duration holds the program would sleep for ages either way.
-      constexpr auto longest = static_cast<std::uint64_t>(
-          std::numeric_limits<std::chrono::milliseconds::rep>::max());
+      constexpr auto longest =
+          static_cast<std::uint64_t>(std::numeric_limits<std::chrono::milliseconds::rep>::max());
       options.poll_interval = std::chrono::milliseconds(std::min(*ms, longest));
     }
   }

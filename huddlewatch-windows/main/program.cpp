@@ -21,7 +21,8 @@ class SystemTime final : public Time {
 
   void sleep(std::chrono::milliseconds duration) override {
     while (duration > std::chrono::milliseconds::zero()) {
-      const std::chrono::milliseconds piece = std::min<std::chrono::milliseconds>(duration, LONGEST_SLEEP);
+      const std::chrono::milliseconds piece =
+          std::min<std::chrono::milliseconds>(duration, LONGEST_SLEEP);
       std::this_thread::sleep_for(piece);
       duration -= piece;
     }
@@ -82,11 +83,9 @@ std::optional<std::string> poll(uia::Automation& automation, const AppFilter& fi
       automation.meeting_windows(watched, start + POLL_DEADLINE);
   const std::vector<readers::Reading> readings = read_groups(groups, state);
 
-  const auto poll_ms = elapsed(start, time.now(), [](auto d) {
-    return std::chrono::floor<std::chrono::milliseconds>(d);
-  });
-  return state.emitter.line(at, static_cast<std::uint64_t>(poll_ms.count()), readings,
-                            time.now());
+  const auto poll_ms = elapsed(
+      start, time.now(), [](auto d) { return std::chrono::floor<std::chrono::milliseconds>(d); });
+  return state.emitter.line(at, static_cast<std::uint64_t>(poll_ms.count()), readings, time.now());
 }
 
 int poll_loop(uia::Automation& automation, const AppFilter& filter,
@@ -98,9 +97,8 @@ int poll_loop(uia::Automation& automation, const AppFilter& filter,
       if (!host.write_out(*line + "\n")) return 0;
     }
     // Rounded up, so that a poll never starts before its time.
-    const auto taken = elapsed(start, time.now(), [](auto d) {
-      return std::chrono::ceil<std::chrono::milliseconds>(d);
-    });
+    const auto taken = elapsed(
+        start, time.now(), [](auto d) { return std::chrono::ceil<std::chrono::milliseconds>(d); });
     if (taken < interval) time.sleep(interval - taken);
   }
 }

@@ -33,8 +33,7 @@ struct FakeWindow {
 
 class FakeDesktop : public Desktop {
  public:
-  FakeDesktop(FakeClock& clock, std::vector<FakeWindow> windows,
-              WindowHandle foreground = 0)
+  FakeDesktop(FakeClock& clock, std::vector<FakeWindow> windows, WindowHandle foreground = 0)
       : clock_(clock), windows(std::move(windows)), foreground(foreground) {}
 
   std::vector<WindowHandle> visible_windows() override {

@@ -97,10 +97,12 @@ TEST(DecodeUtf8, IllFormedSequences) {
       {"\xFF", R},
       {"a\xC3", "a" + R},
       {"\xE2\x82x", R + "x"},  // one replacement for the whole cut sequence
-      {"\xF0\x9F\x98" "A", R + "A"},
-      {"\xED\xA0\x80", R + R + R},  // a surrogate
-      {"\xC0\xAF", R + R},          // overlong
-      {"\xE0\x80\x80", R + R + R},  // overlong
+      {"\xF0\x9F\x98"
+       "A",
+       R + "A"},
+      {"\xED\xA0\x80", R + R + R},          // a surrogate
+      {"\xC0\xAF", R + R},                  // overlong
+      {"\xE0\x80\x80", R + R + R},          // overlong
       {"\xF4\x90\x80\x80", R + R + R + R},  // beyond U+10FFFF
       {"\x80\xBF", R + R},
       {std::string("a\0b", 3), std::string("a\0b", 3)},

@@ -79,8 +79,8 @@ TEST(Emitter, HoldsBackUnchangedReadingsForFiveSeconds) {
     return "{\"at\":" + std::to_string(at) + ",\"pollMs\":7,\"readings\":" + json + "}";
   };
   const Step steps[] = {
-      {milliseconds(0), &none, 1000, line(1000, none_json)},  // the first line, even empty
-      {milliseconds(500), &none, 1500, std::nullopt},         // "at" alone is no change
+      {milliseconds(0), &none, 1000, line(1000, none_json)},   // the first line, even empty
+      {milliseconds(500), &none, 1500, std::nullopt},          // "at" alone is no change
       {milliseconds(1000), &one, 2000, line(2000, one_json)},  // a change, at once
       {milliseconds(5999), &one, 6999, std::nullopt},
       // Measured from the last written line, not from the last poll.

@@ -73,9 +73,9 @@ FakeWindow teams_window(uia::WindowHandle handle) {
   FakeWindow w;
   w.handle = handle;
   w.executable = "ms-teams.exe";
-  w.tree = cached(n("Meeting", "", 50032,
-                    {teams_tile("Ann Lee", true), teams_tile("Bob Ray", false),
-                     teams_tile("Cy Do", false)}));
+  w.tree = cached(
+      n("Meeting", "", 50032,
+        {teams_tile("Ann Lee", true), teams_tile("Bob Ray", false), teams_tile("Cy Do", false)}));
   return w;
 }
 
@@ -113,8 +113,8 @@ struct Program {
 
   int run(std::vector<std::string> args) {
     args.insert(args.begin(), "huddlewatch.exe");
-    return huddlewatch::run(args, host, time,
-                            [&]() -> uia::Result<uia::Automation> { return std::move(*automation); });
+    return huddlewatch::run(
+        args, host, time, [&]() -> uia::Result<uia::Automation> { return std::move(*automation); });
   }
 
   FakeClock clock;
@@ -148,19 +148,18 @@ TEST(Poll, WhatIsWatchedAndMarked) {
   } cases[] = {
       {"nothing watched", Apps{}, {teams_window(2)}, "[]", 0},
       {"no window", std::nullopt, {}, "[]", 0},
-      {"Teams only", Apps{App::Teams}, {zoom_window(1, true), teams_window(2)},
-       "[" + TEAMS_JSON + "]", 1},
+      {"Teams only",
+       Apps{App::Teams},
+       {zoom_window(1, true), teams_window(2)},
+       "[" + TEAMS_JSON + "]",
+       1},
       {"a timed-out window marks the application's reading",
        std::nullopt,
        {timed_out, zoom_window(1, false)},
        "[{\"app\":\"zoom\",\"blind\":false,\"participants\":2,\"speakers\":[\"Dee Em\"],"
        "\"truncated\":true}]",
        2},
-      {"an application without a reading is left out",
-       std::nullopt,
-       {timed_out},
-       "[]",
-       1},
+      {"an application without a reading is left out", std::nullopt, {timed_out}, "[]", 1},
   };
   for (const Case& c : cases) {
     Program p(c.windows);

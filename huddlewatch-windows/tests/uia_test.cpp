@@ -121,10 +121,21 @@ TEST(Convert, Properties) {
       {"runs of white space", u"  Ann \t\u3000 Lee\n", u"a  b", 0, "Ann Lee", {"a", "b"}, 0},
       {"class of blanks only", u"x", u"   ", 0, "x", {}, 0},
       {"class with odd white space", u"x", u"\u2003a\tb\u00A0c ", 0, "x", {"a", "b", "c"}, 0},
-      {"unpaired surrogates", u"A\xD800" u"B\xDC00", u"c\xDBFF", 0, "A\uFFFDB\uFFFD",
-       {"c\uFFFD"}, 0},
-      {"non-ASCII kept", u"Zo\u00EB \U0001F600", u"k\u00E4se", -1, "Zo\u00EB \U0001F600",
-       {"k\u00E4se"}, -1},
+      {"unpaired surrogates",
+       u"A\xD800"
+       u"B\xDC00",
+       u"c\xDBFF",
+       0,
+       "A\uFFFDB\uFFFD",
+       {"c\uFFFD"},
+       0},
+      {"non-ASCII kept",
+       u"Zo\u00EB \U0001F600",
+       u"k\u00E4se",
+       -1,
+       "Zo\u00EB \U0001F600",
+       {"k\u00E4se"},
+       -1},
       {"reads that fail", std::nullopt, std::nullopt, std::nullopt, "", {}, 0},
   };
   for (const Case& c : cases) {
@@ -175,15 +186,15 @@ TEST(AppForExecutable, Names) {
     const char* name;
     std::optional<App> app;
   } cases[] = {
-      {"Zoom.exe", App::Zoom},       {"ZOOM.EXE", App::Zoom},
-      {"zoom.exe", App::Zoom},       {"ms-teams.exe", App::Teams},
-      {"MS-Teams.EXE", App::Teams},  {"Teams.exe", std::nullopt},
-      {"chrome.exe", App::Meet},     {"msedge.exe", App::Meet},
-      {"brave.exe", App::Meet},      {"vivaldi.exe", App::Meet},
-      {"arc.exe", App::Meet},        {"Opera.exe", App::Meet},
-      {"chromium.exe", App::Meet},   {"firefox.exe", std::nullopt},
-      {"zoom.exe ", std::nullopt},   {"zoom", std::nullopt},
-      {"", std::nullopt},            {"\xC3\x9Aoom.exe", std::nullopt},
+      {"Zoom.exe", App::Zoom},      {"ZOOM.EXE", App::Zoom},
+      {"zoom.exe", App::Zoom},      {"ms-teams.exe", App::Teams},
+      {"MS-Teams.EXE", App::Teams}, {"Teams.exe", std::nullopt},
+      {"chrome.exe", App::Meet},    {"msedge.exe", App::Meet},
+      {"brave.exe", App::Meet},     {"vivaldi.exe", App::Meet},
+      {"arc.exe", App::Meet},       {"Opera.exe", App::Meet},
+      {"chromium.exe", App::Meet},  {"firefox.exe", std::nullopt},
+      {"zoom.exe ", std::nullopt},  {"zoom", std::nullopt},
+      {"", std::nullopt},           {"\xC3\x9Aoom.exe", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(app_for_executable(c.name), c.app) << c.name;
 }

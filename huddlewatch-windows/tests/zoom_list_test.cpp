@@ -23,8 +23,8 @@ TEST(ZoomParticipantList, NamesInOrderOfFirstMentionAcrossThousandsOfRows) {
       const std::size_t i = pass == 0 ? k : PEOPLE - 1 - k;
       const std::string name = "Person " + std::to_string(i);
       const bool speaks = i % 100 == 7;
-      rows.push_back(n(name + ", Computer audio muted" + (speaks ? ", Active speaker" : ""), "",
-                       50007));
+      rows.push_back(
+          n(name + ", Computer audio muted" + (speaks ? ", Active speaker" : ""), "", 50007));
       if (pass == 0) {
         expected_names.push_back(name);
         if (speaks) expected_speakers.push_back(name);

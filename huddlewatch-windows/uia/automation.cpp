@@ -62,8 +62,8 @@ std::vector<AppWindows> Automation::meeting_windows(std::span<const readers::App
     SnapshotOutcome outcome = snapshot(window);
     switch (outcome.kind) {
       case SnapshotOutcome::Captured:
-        group->windows.push_back(
-            readers::Window{std::move(outcome.node), desktop_->is_hidden(window), outcome.truncated});
+        group->windows.push_back(readers::Window{std::move(outcome.node),
+                                                 desktop_->is_hidden(window), outcome.truncated});
         break;
       case SnapshotOutcome::TimedOut:
         group->truncated = true;
@@ -81,8 +81,8 @@ SnapshotOutcome Automation::snapshot(WindowHandle window) {
   if (!cached) {
     const bool timed_out =
         cached.error() == UIA_E_TIMEOUT || clock_->now() - start >= REQUEST_TIMEOUT;
-    return SnapshotOutcome{timed_out ? SnapshotOutcome::TimedOut : SnapshotOutcome::Failed, {},
-                           false};
+    return SnapshotOutcome{
+        timed_out ? SnapshotOutcome::TimedOut : SnapshotOutcome::Failed, {}, false};
   }
   if (!*cached) return SnapshotOutcome{};
   std::uint32_t budget = ELEMENT_BUDGET;

@@ -20,9 +20,9 @@ class CachedChildren;
 class CachedElement {
  public:
   virtual ~CachedElement() = default;
-  virtual std::optional<std::u16string> cached_name() const = 0;          // CachedName
-  virtual std::optional<std::u16string> cached_class_name() const = 0;    // CachedClassName
-  virtual std::optional<std::int32_t> cached_control_type() const = 0;    // CachedControlType
+  virtual std::optional<std::u16string> cached_name() const = 0;        // CachedName
+  virtual std::optional<std::u16string> cached_class_name() const = 0;  // CachedClassName
+  virtual std::optional<std::int32_t> cached_control_type() const = 0;  // CachedControlType
   // GetCachedChildren; nothing when it fails or gives no array.
   virtual std::unique_ptr<CachedChildren> cached_children() const = 0;
 };
