@@ -29,8 +29,9 @@ POLL_MS = 200
 ELEMENT_BUDGET = 20000
 
 # The meeting applications: executable, then its windows' titles ("--minimized" before one).
+# "Zoom settings" has no tree: its snapshot fails at once and it is passed over without a mark.
 APPS = [
-    ("zoom.exe", ["--minimized", "Zoom Meeting"]),
+    ("zoom.exe", ["--minimized", "Zoom Meeting", "Zoom settings"]),
     ("ms-teams.exe", ["Teams chat", "Team call"]),
     ("chrome.exe", ["News", "Meet - weekly sync"]),
 ]
