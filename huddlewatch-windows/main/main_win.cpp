@@ -102,4 +102,6 @@ class ProcessHost final : public Host {
 
 }  // namespace huddlewatch
 
-int main() { huddlewatch::main(); }
+int main() {
+  huddlewatch::main();
+}

@@ -27,8 +27,8 @@ namespace {
 
 using win::ComRef;
 
-constexpr std::array<PROPERTYID, 3> CACHED_PROPERTIES{
-    UIA_NamePropertyId, UIA_ClassNamePropertyId, UIA_ControlTypePropertyId};
+constexpr std::array<PROPERTYID, 3> CACHED_PROPERTIES{UIA_NamePropertyId, UIA_ClassNamePropertyId,
+                                                      UIA_ControlTypePropertyId};
 constexpr DWORD TIMEOUT_MS = static_cast<DWORD>(REQUEST_TIMEOUT.count());
 
 std::optional<std::u16string> take_text(HRESULT hr, BSTR text) {

@@ -12,7 +12,9 @@ namespace {
 constexpr DWORD IMAGE_PATH_UNITS = 1024;
 constexpr int TITLE_UNITS = 512;
 
-HWND hwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+HWND hwnd(WindowHandle window) {
+  return reinterpret_cast<HWND>(window);
+}
 
 class ProcessHandle {
  public:

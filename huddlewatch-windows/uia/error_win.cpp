@@ -13,8 +13,8 @@ Error hresult_error(HRESULT hr) {
   if (length > 0 && buffer != nullptr) message = narrow(std::wstring_view(buffer, length));
   LocalFree(buffer);
   // Message tables end their texts with a line end, sometimes after a blank.
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ')) {
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
     message.pop_back();
   }
   return Error{static_cast<std::int32_t>(hr), std::move(message)};

@@ -78,7 +78,9 @@ constexpr std::array<int, 3> CACHED_PROPERTIES{30005, 30012, 30003};
 constexpr int SUBTREE_SCOPE = 7;
 constexpr int ELEMENT_MODE_NONE = 0;
 
-HRESULT STDMETHODCALLTYPE not_implemented(void*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE not_implemented(void*) {
+  return E_NOTIMPL;
+}
 
 template <class F>
 Fn fn(F* function) {
@@ -94,8 +96,9 @@ std::wstring environment(const wchar_t* name) {
 void log(const std::string& line) {
   const std::wstring path = environment(L"HW_STANDIN_LOG");
   if (path.empty()) return;
-  const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   const std::string whole = line + "\n";
   DWORD written = 0;
@@ -106,9 +109,9 @@ void log(const std::string& line) {
 std::wstring widen(std::string_view text) {
   if (text.empty()) return {};
   const int size = static_cast<int>(text.size());
-  std::wstring out(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), size,
-                                                                nullptr, 0)),
-                   L'\0');
+  std::wstring out(
+      static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)),
+      L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), static_cast<int>(out.size()));
   return out;
 }
@@ -134,7 +137,8 @@ std::string read_file(const std::wstring& path, bool& found) {
   std::string data;
   char buffer[65536];
   DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) data.append(buffer, read);
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    data.append(buffer, read);
   CloseHandle(file);
   found = true;
   return data;
@@ -149,7 +153,8 @@ std::shared_ptr<Tree> parse_tree(std::string_view text) {
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (line.ends_with('\r')) line.remove_suffix(1);
     if (line.starts_with("!delay ")) {
-      tree->delay_ms = static_cast<DWORD>(std::strtoul(std::string(line.substr(7)).c_str(), nullptr, 10));
+      tree->delay_ms =
+          static_cast<DWORD>(std::strtoul(std::string(line.substr(7)).c_str(), nullptr, 10));
       continue;
     }
     if (line.starts_with("!result ")) {
@@ -355,10 +360,10 @@ void** cached_element(std::shared_ptr<const Tree> tree, std::size_t index) {
 
 bool is_expected_request(const CachedElement& self, const CacheRequest* request) {
   return request && request->table == CacheRequest::TABLE.data() &&
-         request->properties == std::vector<int>(CACHED_PROPERTIES.begin(),
-                                                  CACHED_PROPERTIES.end()) &&
-         request->scope == SUBTREE_SCOPE && request->filter && request->filter == self.raw_condition &&
-         request->mode == ELEMENT_MODE_NONE;
+         request->properties ==
+             std::vector<int>(CACHED_PROPERTIES.begin(), CACHED_PROPERTIES.end()) &&
+         request->scope == SUBTREE_SCOPE && request->filter &&
+         request->filter == self.raw_condition && request->mode == ELEMENT_MODE_NONE;
 }
 
 HRESULT STDMETHODCALLTYPE build_updated_cache(CachedElement* self, CacheRequest* request,
@@ -454,8 +459,12 @@ HRESULT STDMETHODCALLTYPE factory_query_interface(void* self, const GUID* riid, 
   *out = self;
   return S_OK;
 }
-ULONG STDMETHODCALLTYPE factory_add_ref(void*) { return 2; }
-ULONG STDMETHODCALLTYPE factory_release(void*) { return 1; }
+ULONG STDMETHODCALLTYPE factory_add_ref(void*) {
+  return 2;
+}
+ULONG STDMETHODCALLTYPE factory_release(void*) {
+  return 1;
+}
 HRESULT STDMETHODCALLTYPE create_instance(void*, IUnknown* outer, const GUID* riid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
@@ -475,13 +484,14 @@ struct {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid,
-                                                                            REFIID riid,
-                                                                            void** out) {
+extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE
+    DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (clsid != CLSID_AUTOMATION) return CLASS_E_CLASSNOTAVAILABLE;
   return factory_query_interface(&factory, &riid, out);
 }
 
-extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE DllCanUnloadNow() { return S_FALSE; }
+extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {
+  return S_FALSE;
+}

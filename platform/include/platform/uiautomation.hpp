@@ -55,15 +55,15 @@ struct IUIAutomationCacheRequest : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_AutomationElementMode(AutomationElementMode* mode) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_AutomationElementMode(AutomationElementMode mode) = 0;
 };
-__CRT_UUID_DECL(IUIAutomationCacheRequest, 0xb32a92b5, 0xbc25, 0x4078, 0x9c, 0x08, 0xd7, 0xee,
-                0x95, 0xc4, 0x8e, 0x03)
+__CRT_UUID_DECL(IUIAutomationCacheRequest, 0xb32a92b5, 0xbc25, 0x4078, 0x9c, 0x08, 0xd7, 0xee, 0x95,
+                0xc4, 0x8e, 0x03)
 
 struct IUIAutomationElementArray : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_Length(int* length) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetElement(int index, IUIAutomationElement** element) = 0;
 };
-__CRT_UUID_DECL(IUIAutomationElementArray, 0x14314595, 0xb4bc, 0x4055, 0x95, 0xf2, 0x58, 0xf2,
-                0xe4, 0x2c, 0x98, 0x55)
+__CRT_UUID_DECL(IUIAutomationElementArray, 0x14314595, 0xb4bc, 0x4055, 0x95, 0xf2, 0x58, 0xf2, 0xe4,
+                0x2c, 0x98, 0x55)
 
 struct IUIAutomationElement : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetFocus() = 0;
@@ -180,12 +180,14 @@ struct IUIAutomation : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetFocusedElement(IUIAutomationElement** element) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetRootElementBuildCache(IUIAutomationCacheRequest* request,
                                                              IUIAutomationElement** root) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ElementFromHandleBuildCache(
-      UIA_HWND window, IUIAutomationCacheRequest* request, IUIAutomationElement** element) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ElementFromPointBuildCache(
-      POINT point, IUIAutomationCacheRequest* request, IUIAutomationElement** element) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetFocusedElementBuildCache(
-      IUIAutomationCacheRequest* request, IUIAutomationElement** element) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ElementFromHandleBuildCache(UIA_HWND window,
+                                                                IUIAutomationCacheRequest* request,
+                                                                IUIAutomationElement** element) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ElementFromPointBuildCache(POINT point,
+                                                               IUIAutomationCacheRequest* request,
+                                                               IUIAutomationElement** element) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFocusedElementBuildCache(IUIAutomationCacheRequest* request,
+                                                                IUIAutomationElement** element) = 0;
   virtual HRESULT STDMETHODCALLTYPE CreateTreeWalker(IUIAutomationCondition* condition,
                                                      IUIAutomationTreeWalker** walker) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_ControlViewWalker(IUIAutomationTreeWalker** walker) = 0;
@@ -258,8 +260,9 @@ struct IUIAutomation : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE GetPropertyProgrammaticName(PROPERTYID property,
                                                                 BSTR* name) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetPatternProgrammaticName(PATTERNID pattern, BSTR* name) = 0;
-  virtual HRESULT STDMETHODCALLTYPE PollForPotentialSupportedPatterns(
-      IUIAutomationElement* element, SAFEARRAY** ids, SAFEARRAY** names) = 0;
+  virtual HRESULT STDMETHODCALLTYPE PollForPotentialSupportedPatterns(IUIAutomationElement* element,
+                                                                      SAFEARRAY** ids,
+                                                                      SAFEARRAY** names) = 0;
   virtual HRESULT STDMETHODCALLTYPE PollForPotentialSupportedProperties(
       IUIAutomationElement* element, SAFEARRAY** ids, SAFEARRAY** names) = 0;
   virtual HRESULT STDMETHODCALLTYPE CheckNotSupported(VARIANT value, BOOL* not_supported) = 0;
@@ -267,13 +270,12 @@ struct IUIAutomation : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_ReservedMixedAttributeValue(IUnknown** value) = 0;
   virtual HRESULT STDMETHODCALLTYPE ElementFromIAccessible(IAccessible* accessible, int child,
                                                            IUIAutomationElement** element) = 0;
-  virtual HRESULT STDMETHODCALLTYPE
-  ElementFromIAccessibleBuildCache(IAccessible* accessible, int child,
-                                   IUIAutomationCacheRequest* request,
-                                   IUIAutomationElement** element) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ElementFromIAccessibleBuildCache(
+      IAccessible* accessible, int child, IUIAutomationCacheRequest* request,
+      IUIAutomationElement** element) = 0;
 };
-__CRT_UUID_DECL(IUIAutomation, 0x30cbe57d, 0xd9d0, 0x452a, 0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48,
-                0x25, 0xee)
+__CRT_UUID_DECL(IUIAutomation, 0x30cbe57d, 0xd9d0, 0x452a, 0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48, 0x25,
+                0xee)
 
 struct IUIAutomation2 : IUIAutomation {
   virtual HRESULT STDMETHODCALLTYPE get_AutoSetFocus(BOOL* value) = 0;
@@ -288,8 +290,8 @@ __CRT_UUID_DECL(IUIAutomation2, 0x34723aff, 0x0c9d, 0x49d0, 0x98, 0x96, 0x7a, 0x
 
 // The class object, named for __uuidof as the SDK names it.
 class CUIAutomation;
-__CRT_UUID_DECL(CUIAutomation, 0xff48dba4, 0x60ef, 0x4201, 0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef,
-                0x59, 0x4e)
+__CRT_UUID_DECL(CUIAutomation, 0xff48dba4, 0x60ef, 0x4201, 0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59,
+                0x4e)
 
 #else
 #include <uiautomation.h>
