@@ -5,37 +5,41 @@
 namespace uia {
 namespace {
 
-// The pieces of the text between runs of white space.
-template <class Piece>
-void for_each_piece(std::string_view text, const Piece& piece) {
-  std::size_t start = 0;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const readers::unicode::Char c = readers::unicode::decode(text, pos);
-    if (readers::unicode::is_white_space(c.cp)) {
-      if (pos > start) piece(text.substr(start, pos - start));
-      start = pos + c.size;
-    }
-    pos += c.size;
-  }
-  if (pos > start) piece(text.substr(start, pos - start));
-}
-
+// The name with each run of white space made one blank, none at either end.
 std::string normalised_name(const CachedElement& element) {
-  const std::string name = from_utf16(element.cached_name().value_or(std::u16string()));
+  const std::optional<std::u16string> name = element.cached_name();
   std::string out;
-  out.reserve(name.size());
-  for_each_piece(name, [&](std::string_view piece) {
-    if (!out.empty()) out += ' ';
-    out.append(piece);
-  });
+  if (!name) return out;
+  out.reserve(name->size());
+  bool blank = false;  // white space since the last character kept
+  for (std::size_t pos = 0; pos < name->size();) {
+    const char32_t cp = next_code_point(*name, pos);
+    if (readers::unicode::is_white_space(cp)) {
+      blank = !out.empty();
+      continue;
+    }
+    if (blank) out += ' ';
+    blank = false;
+    readers::unicode::append_utf8(out, cp);
+  }
   return out;
 }
 
 std::vector<std::string> class_tokens(const CachedElement& element) {
-  const std::string classes = from_utf16(element.cached_class_name().value_or(std::u16string()));
+  const std::optional<std::u16string> classes = element.cached_class_name();
   std::vector<std::string> tokens;
-  for_each_piece(classes, [&](std::string_view piece) { tokens.emplace_back(piece); });
+  if (!classes) return tokens;
+  std::string token;
+  for (std::size_t pos = 0; pos < classes->size();) {
+    const char32_t cp = next_code_point(*classes, pos);
+    if (!readers::unicode::is_white_space(cp)) {
+      readers::unicode::append_utf8(token, cp);
+    } else if (!token.empty()) {
+      tokens.push_back(std::move(token));
+      token.clear();
+    }
+  }
+  if (!token.empty()) tokens.push_back(std::move(token));
   return tokens;
 }
 
@@ -57,7 +61,8 @@ std::optional<readers::Node> convert(const CachedElement& element, std::uint32_t
   const std::unique_ptr<CachedChildren> children = element.cached_children();
   if (!children) return node;
   const std::int32_t count = children->length().value_or(0);
-  if (depth >= MAX_DEPTH) return node;
+  if (depth >= MAX_DEPTH || count <= 0) return node;
+  node.children.reserve(std::min(static_cast<std::uint32_t>(count), budget));
   for (std::int32_t index = 0; index < count; ++index) {
     if (budget == 0) {
       truncated = true;

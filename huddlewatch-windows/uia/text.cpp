@@ -38,21 +38,22 @@ bool is_low_surrogate(char16_t unit) {
 
 }  // namespace
 
+char32_t next_code_point(std::u16string_view text, std::size_t& pos) {
+  const char16_t unit = text[pos++];
+  if (is_high_surrogate(unit) && pos < text.size() && is_low_surrogate(text[pos])) {
+    const char16_t low = text[pos++];
+    return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+           (static_cast<char32_t>(low) - 0xDC00);
+  }
+  if (is_high_surrogate(unit) || is_low_surrogate(unit)) return REPLACEMENT;
+  return unit;
+}
+
 std::string from_utf16(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (is_high_surrogate(unit) && i + 1 < text.size() && is_low_surrogate(text[i + 1])) {
-      const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
-                          (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-      readers::unicode::append_utf8(out, cp);
-      ++i;
-    } else if (is_high_surrogate(unit) || is_low_surrogate(unit)) {
-      readers::unicode::append_utf8(out, REPLACEMENT);
-    } else {
-      readers::unicode::append_utf8(out, unit);
-    }
+  for (std::size_t pos = 0; pos < text.size();) {
+    readers::unicode::append_utf8(out, next_code_point(text, pos));
   }
   return out;
 }

@@ -12,6 +12,9 @@ namespace uia {
 // name, title, path and argument it reads with this.
 std::string from_utf16(std::u16string_view text);
 
+// The code point at `pos` (an unpaired surrogate gives U+FFFD); moves `pos` behind it.
+char32_t next_code_point(std::u16string_view text, std::size_t& pos);
+
 // The application of a process by the file name of its image, ASCII letters compared without
 // regard to case: "zoom.exe", "ms-teams.exe", or one of the browsers that show Meet.
 std::optional<readers::App> app_for_executable(std::string_view name);
