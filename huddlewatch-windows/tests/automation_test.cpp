@@ -150,12 +150,12 @@ TEST(MeetingWindows, DeadlineAndTimeOuts) {
        {"zoom: 1 2 |truncated"},
        2},
       {"UI Automation's time-out marks the group and adds no window",
-       {slow(win(1, "zoom.exe"), milliseconds(0), UIA_E_TIMEOUT), win(2, "zoom.exe")},
+       {slow(win(1, "zoom.exe"), milliseconds(0), TIMEOUT_ERROR), win(2, "zoom.exe")},
        milliseconds(1500),
        {"zoom: 2 |truncated"},
        2},
       {"the only window timing out leaves an empty marked group",
-       {slow(win(1, "zoom.exe"), milliseconds(0), UIA_E_TIMEOUT), win(2, "ms-teams.exe")},
+       {slow(win(1, "zoom.exe"), milliseconds(0), TIMEOUT_ERROR), win(2, "ms-teams.exe")},
        milliseconds(1500),
        {"zoom: |truncated", "teams: 2"},
        2},
@@ -204,7 +204,7 @@ TEST(Snapshot, Outcomes) {
   FakeWindow big = win(2, "zoom.exe");
   big.tree.children.resize(ELEMENT_BUDGET + 5);
   FakeWindow timeout = win(3, "zoom.exe");
-  timeout.failure = UIA_E_TIMEOUT;
+  timeout.failure = TIMEOUT_ERROR;
   Fixture f({ok, big, timeout});
 
   const SnapshotOutcome captured = f.automation->snapshot(1);

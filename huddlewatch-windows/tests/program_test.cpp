@@ -138,7 +138,7 @@ TEST(Poll, TeamsSpeakingAndAMinimisedZoom) {
 
 TEST(Poll, WhatIsWatchedAndMarked) {
   FakeWindow timed_out = zoom_window(3, false);
-  timed_out.failure = uia::UIA_E_TIMEOUT;
+  timed_out.failure = uia::TIMEOUT_ERROR;
   struct Case {
     const char* what;
     AppList filter;

@@ -80,7 +80,7 @@ SnapshotOutcome Automation::snapshot(WindowHandle window) {
   const auto cached = desktop_->build_cache(window);
   if (!cached) {
     const bool timed_out =
-        cached.error() == UIA_E_TIMEOUT || clock_->now() - start >= REQUEST_TIMEOUT;
+        cached.error() == TIMEOUT_ERROR || clock_->now() - start >= REQUEST_TIMEOUT;
     return SnapshotOutcome{
         timed_out ? SnapshotOutcome::TimedOut : SnapshotOutcome::Failed, {}, false};
   }

@@ -38,8 +38,9 @@ class Clock {
 // The process's std::chrono::steady_clock.
 Clock& steady_clock();
 
-// UI Automation's own time-out, and how long a failed request may take before it counts as one.
-inline constexpr std::int32_t UIA_E_TIMEOUT = static_cast<std::int32_t>(0x80131505);
+// UI Automation's own time-out (the SDK's UIA_E_TIMEOUT, which is a macro there), and how long a
+// failed request may take before it counts as one.
+inline constexpr std::int32_t TIMEOUT_ERROR = static_cast<std::int32_t>(0x80131505);
 inline constexpr std::chrono::milliseconds REQUEST_TIMEOUT{1000};
 
 // An HWND's value; 0 is no window.

@@ -16,11 +16,8 @@
 #include "uia/com_win.hpp"
 #include "uia/desktop_win.hpp"
 #include "uia/element.hpp"
-#include "uia/error_win.hpp"
-
-// After the program's own headers: the SDK defines UIA_E_TIMEOUT as a macro, which would rewrite
-// the portable constant of that name.
 #include "platform/uiautomation.hpp"
+#include "uia/error_win.hpp"
 
 namespace uia {
 namespace {

@@ -31,7 +31,6 @@ constexpr float W = static_cast<float>(math::FRAME_WIDTH);
 constexpr float H = static_cast<float>(math::FRAME_HEIGHT);
 constexpr int WIDTH = static_cast<int>(math::FRAME_WIDTH);
 constexpr int HEIGHT = static_cast<int>(math::FRAME_HEIGHT);
-constexpr UINT STRIDE = static_cast<UINT>(math::RGB32_ROW_BYTES);
 
 const char* const LONG_LABEL =
     "A rather long participant name that will never fit into the badge at all";
