@@ -14,6 +14,3 @@ vt_add_gtest(capture_tests
   SOURCES tests/capture_test.cpp
   LIBS vt_backend_capture_core)
 
-vt_add_gtest(capture_win_tests WINDOWS_ONLY
-  SOURCES tests/capture_win_test.cpp tests/fake_camera_win.cpp
-  LIBS vt_backend_capture)

@@ -24,8 +24,9 @@ using shared::win::hresult_error;
 constexpr DWORD FIRST_VIDEO = static_cast<DWORD>(MF_SOURCE_READER_FIRST_VIDEO_STREAM);
 // The reader reports these with a sample of the new type: the run's size and stride are read
 // again before that sample is copied.
-constexpr DWORD TYPE_CHANGED =
-    MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED | MF_SOURCE_READERF_NATIVEMEDIATYPECHANGED;
+constexpr DWORD TYPE_CHANGED = DWORD{MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED} |
+                               DWORD{MF_SOURCE_READERF_NATIVEMEDIATYPECHANGED};
+constexpr DWORD RUN_OVER = DWORD{MF_SOURCE_READERF_ERROR} | DWORD{MF_SOURCE_READERF_ENDOFSTREAM};
 
 // Size and row order of the pictures the reader delivers.
 struct Geometry {
@@ -59,7 +60,8 @@ shared::Result<Geometry> current_geometry(IMFSourceReader* reader) {
   geometry.width = static_cast<std::uint32_t>(size >> 32);
   geometry.height = static_cast<std::uint32_t>(size);
   const std::optional<std::size_t> bytes = frame_bytes(geometry.width, geometry.height);
-  if (!bytes) return std::unexpected(hresult_error(MF_E_INVALIDMEDIATYPE));
+  // An empty picture cannot be drawn, an oversized one not counted.
+  if (!bytes || *bytes == 0) return std::unexpected(hresult_error(MF_E_INVALIDMEDIATYPE));
   geometry.bytes = *bytes;
   UINT32 stride = 0;
   if (SUCCEEDED(type->GetUINT32(MF_MT_DEFAULT_STRIDE, &stride))) {
@@ -223,7 +225,7 @@ shared::Result<void> read_source(IMFMediaSource* source, LatestFrame& frame, con
       return ok;
     }
     // An error or the end of the stream ends the run normally; the thread tries again later.
-    if (flags & (MF_SOURCE_READERF_ERROR | MF_SOURCE_READERF_ENDOFSTREAM)) return {};
+    if (flags & RUN_OVER) return {};
     if (flags & TYPE_CHANGED) {
       geometry = current_geometry(reader.get());
       if (!geometry) return std::unexpected(geometry.error());
