@@ -17,6 +17,7 @@
 #include "capture_win.hpp"
 #include "fake_camera_win.hpp"
 #include "state_file_win.hpp"
+#include "media_foundation_win.hpp"
 #include "win_error.hpp"
 
 namespace {
@@ -28,18 +29,8 @@ using fake_camera::pack;
 using fake_camera::Step;
 using shared::win::ComRef;
 
-class MediaFoundation : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    ASSERT_TRUE(SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_LITE)));
-  }
-  void TearDown() override {
-    MFShutdown();
-    CoUninitialize();
-  }
-};
-const auto* const media_foundation = ::testing::AddGlobalTestEnvironment(new MediaFoundation);
+const auto* const media_foundation =
+    ::testing::AddGlobalTestEnvironment(new test_mf::MediaFoundation);
 
 // A top-down picture whose every byte tells its row and column apart from the others (mod 251).
 std::vector<std::uint8_t> picture(std::uint32_t width, std::uint32_t height, std::uint8_t seed = 0) {
