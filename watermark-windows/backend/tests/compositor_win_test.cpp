@@ -36,8 +36,8 @@ using shared::win::ComRef;
 
 constexpr int WIDTH = static_cast<int>(math::FRAME_WIDTH);
 constexpr int HEIGHT = static_cast<int>(math::FRAME_HEIGHT);
-constexpr float W = static_cast<float>(math::FRAME_WIDTH);
-constexpr float H = static_cast<float>(math::FRAME_HEIGHT);
+constexpr float W = compositor::FRAME_W;
+constexpr float H = compositor::FRAME_H;
 constexpr std::size_t ROW = math::RGB32_ROW_BYTES;
 
 const char* const LONG_LABEL =
