@@ -19,13 +19,6 @@ constexpr int weight_quad(int first, int second, int third, int fourth) {
       ((static_cast<unsigned>(third) & 0xFF) << 16) | (static_cast<unsigned>(fourth) << 24));
 }
 
-// 129 does not fit a signed byte, so green takes two bytes, and each pair of products stays below
-// 32,768: 25 B + 80 G beside 49 G + 66 R.
-constexpr int Y_GREEN_WITH_BLUE = 80;
-constexpr int Y_GREEN_WITH_RED = Y_GREEN - Y_GREEN_WITH_BLUE;
-static_assert(Y_BLUE * 255 + Y_GREEN_WITH_BLUE * 255 < 32768 &&
-              Y_GREEN_WITH_RED * 255 + Y_RED * 255 < 32768 && Y_GREEN_WITH_RED < 128);
-
 VT_MATH_TARGET("avx2") inline __m256i load(const std::uint8_t* bytes) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
 }
@@ -35,29 +28,28 @@ VT_MATH_TARGET("avx2") inline __m256i in_order(__m256i packed) {
   return _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
 }
 
-// 66 R + 129 G + 25 B of 8 pixels as 32-bit lanes.
-VT_MATH_TARGET("avx2") inline __m256i luma_sums(const std::uint8_t* bgra) {
-  // B, G, G, R of each pixel.
-  const __m256i doubled_green = _mm256_shuffle_epi8(
-      load(bgra), _mm256_setr_epi8(0, 1, 1, 2, 4, 5, 5, 6, 8, 9, 9, 10, 12, 13, 13, 14, 0, 1, 1, 2,
-                                   4, 5, 5, 6, 8, 9, 9, 10, 12, 13, 13, 14));
-  const __m256i halves = _mm256_maddubs_epi16(
-      doubled_green,
-      _mm256_set1_epi32(weight_quad(Y_BLUE, Y_GREEN_WITH_BLUE, Y_GREEN_WITH_RED, Y_RED)));
+// 128 less than each pixel's byte: the pixels become the signed operand of
+// _mm256_maddubs_epi16, and the weights, 129 among them, the unsigned one.
+constexpr int LUMA_CENTRE = 128 * (Y_RED + Y_GREEN + Y_BLUE);
+
+// 66 R + 129 G + 25 B - LUMA_CENTRE of 8 pixels as 32-bit lanes: -28,160 to 27,940.
+VT_MATH_TARGET("avx2") inline __m256i centred_luma_sums(const std::uint8_t* bgra) {
+  const __m256i centred = _mm256_xor_si256(load(bgra), _mm256_set1_epi8(static_cast<char>(0x80)));
+  // 25 B + 129 G beside 66 R + 0 A, each within -19,712 to 19,558: nothing saturates.
+  const __m256i halves =
+      _mm256_maddubs_epi16(_mm256_set1_epi32(weight_quad(Y_BLUE, Y_GREEN, Y_RED, 0)), centred);
   return _mm256_madd_epi16(halves, _mm256_set1_epi16(1));
 }
 
 VT_MATH_TARGET("avx2") void y_row(const std::uint8_t* bgra, std::uint8_t* y, std::size_t pixels) {
-  const __m256i bias = _mm256_set1_epi16(Y_BIAS);
-  const __m256i shift = _mm256_set1_epi16(256);
+  // Back from the centre, and the bias: 4,224 to 60,324, which unsigned 16-bit lanes hold.
+  const __m256i bias = _mm256_set1_epi16(static_cast<short>(LUMA_CENTRE + Y_BIAS));
   for (std::size_t x = 0; x < pixels; x += STEP) {
     const std::uint8_t* const p = bgra + 4 * x;
-    // The sums stay below 56,228 and the biased ones below 65,536: unsigned 16-bit lanes hold
-    // them.
-    __m256i low = _mm256_packus_epi32(luma_sums(p), luma_sums(p + 32));
-    __m256i high = _mm256_packus_epi32(luma_sums(p + 64), luma_sums(p + 96));
-    low = _mm256_mulhi_epu16(_mm256_add_epi16(low, bias), shift);
-    high = _mm256_mulhi_epu16(_mm256_add_epi16(high, bias), shift);
+    __m256i low = _mm256_packs_epi32(centred_luma_sums(p), centred_luma_sums(p + 32));
+    __m256i high = _mm256_packs_epi32(centred_luma_sums(p + 64), centred_luma_sums(p + 96));
+    low = _mm256_srli_epi16(_mm256_add_epi16(low, bias), 8);
+    high = _mm256_srli_epi16(_mm256_add_epi16(high, bias), 8);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(y + x),
                         in_order(_mm256_packus_epi16(low, high)));
   }

@@ -21,6 +21,9 @@ namespace {
 
 constexpr std::size_t BYTES_PER_PIXEL = 4;
 
+// One step of pixels that the source holds only in part, completed with zero bytes.
+using PaddedStep = std::array<std::uint8_t, MAX_STEP * BYTES_PER_PIXEL>;
+
 // A byte of a source row; bytes past a short source's end read as zero.
 std::uint32_t byte_at(std::span<const std::uint8_t> row, std::size_t index) {
   return index < row.size() ? row[index] : 0;
@@ -29,7 +32,7 @@ std::uint32_t byte_at(std::span<const std::uint8_t> row, std::size_t index) {
 // Copies what the source holds of `pixels` pixels from pixel `first` on into `padded`, whose
 // other bytes are zero.
 void copy_padded(std::span<const std::uint8_t> row, std::size_t first, std::size_t pixels,
-                 std::array<std::uint8_t, MAX_STEP * BYTES_PER_PIXEL>& padded) {
+                 PaddedStep& padded) {
   padded.fill(0);
   const std::size_t begin = std::min(first * BYTES_PER_PIXEL, row.size());
   const std::size_t end = std::min((first + pixels) * BYTES_PER_PIXEL, row.size());
@@ -44,7 +47,7 @@ std::size_t whole_pixels(std::span<const std::uint8_t> row, std::size_t step) {
 void luma_row(const Nv12Rows& rows, std::span<const std::uint8_t> row, std::uint8_t* y) {
   std::size_t x = whole_pixels(row, rows.step);
   if (x != 0) rows.y_row(row.data(), y, x);
-  std::array<std::uint8_t, MAX_STEP * BYTES_PER_PIXEL> padded;
+  PaddedStep padded;
   for (; x < FRAME_WIDTH; x += rows.step) {
     copy_padded(row, x, rows.step, padded);
     rows.y_row(padded.data(), y + x, rows.step);
@@ -56,8 +59,8 @@ void chroma_row(const Nv12Rows& rows, std::span<const std::uint8_t> upper,
   // A UV row holds one byte per pixel of the rows it comes from.
   std::size_t x = std::min(whole_pixels(upper, rows.step), whole_pixels(lower, rows.step));
   if (x != 0) rows.uv_row(upper.data(), lower.data(), uv, x);
-  std::array<std::uint8_t, MAX_STEP * BYTES_PER_PIXEL> padded_upper;
-  std::array<std::uint8_t, MAX_STEP * BYTES_PER_PIXEL> padded_lower;
+  PaddedStep padded_upper;
+  PaddedStep padded_lower;
   for (; x < FRAME_WIDTH; x += rows.step) {
     copy_padded(upper, x, rows.step, padded_upper);
     copy_padded(lower, x, rows.step, padded_lower);

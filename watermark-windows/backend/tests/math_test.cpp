@@ -389,6 +389,39 @@ TEST(Nv12Forms, VectorFormsEqualScalarOnRandomFrames) {
   }
 }
 
+// Every vector form gives the scalar form's bytes for every B, G, R: as a lone pixel (luma) and as
+// a uniform 2 x 2 block (chroma). Too slow without optimisation, so only optimised builds run it.
+TEST(Nv12Forms, VectorFormsEqualScalarOnEveryColour) {
+#ifndef NDEBUG
+  GTEST_SKIP() << "an unoptimised build";
+#endif
+  constexpr std::uint32_t COLOURS = 1u << 24;
+  Bytes source(math::RGB32_FRAME_BYTES);
+  for (const bool blocks : {false, true}) {
+    const std::uint32_t per_frame = blocks ? Y_PLANE_BYTES / 4 : Y_PLANE_BYTES;
+    for (std::uint32_t first = 0; first < COLOURS; first += per_frame) {
+      for (std::size_t r = 0; r < FRAME_HEIGHT; ++r) {
+        for (std::size_t x = 0; x < FRAME_WIDTH; ++x) {
+          const std::size_t index =
+              blocks ? r / 2 * (FRAME_WIDTH / 2) + x / 2 : r * FRAME_WIDTH + x;
+          const std::uint32_t colour = (first + static_cast<std::uint32_t>(index)) % COLOURS;
+          std::uint8_t* const pixel = source.data() + r * RGB32_ROW_BYTES + 4 * x;
+          pixel[0] = static_cast<std::uint8_t>(colour);
+          pixel[1] = static_cast<std::uint8_t>(colour >> 8);
+          pixel[2] = static_cast<std::uint8_t>(colour >> 16);
+          pixel[3] = static_cast<std::uint8_t>(index);
+        }
+      }
+      const Bytes expected = reference(source, RGB32_ROW_BYTES);
+      for (const Nv12Variant& form : math::detail::nv12_variants()) {
+        if (!form.supported || form.function == &math::detail::bgra_to_nv12_scalar) continue;
+        ASSERT_TRUE(same_frame(convert(form.function, source, RGB32_ROW_BYTES), expected))
+            << form.name << (blocks ? ", blocks" : ", pixels") << " from colour " << first;
+      }
+    }
+  }
+}
+
 // NEON and SSE2 are part of their architectures; only AVX2 depends on the processor.
 TEST(Nv12Forms, ArchitectureHasItsForms) {
   std::vector<std::string> names;
