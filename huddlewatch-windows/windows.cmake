@@ -11,8 +11,13 @@ add_library(hw_uia_win STATIC
 )
 target_link_libraries(hw_uia_win PUBLIC hw_uia vt_platform ole32 oleaut32 dwmapi)
 
+add_library(hw_main_win STATIC main/input_win.cpp)
+target_link_libraries(hw_main_win PUBLIC hw_main)
+
 add_executable(huddlewatch main/main_win.cpp)
-target_link_libraries(huddlewatch PRIVATE hw_main hw_uia_win shell32)
+target_link_libraries(huddlewatch PRIVATE hw_main_win hw_uia_win shell32)
+
+vt_add_gtest(hw_main_win_test WINDOWS_ONLY SOURCES tests/input_win_test.cpp LIBS hw_main_win)
 
 # Tests that open windows share the desktop with the end-to-end run's meeting windows.
 vt_add_gtest(hw_uia_win_test WINDOWS_ONLY SOURCES tests/uia_win_test.cpp LIBS hw_uia_win)

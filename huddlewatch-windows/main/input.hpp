@@ -38,8 +38,8 @@ inline constexpr ParseAppsLine parse_apps_line{};
 // Bytes as UTF-8 text, each ill-formed sequence (its maximal part) replaced by U+FFFD.
 std::string decode_utf8(std::string_view bytes);
 
-// Standard input as the reader thread sees it. Windows side: ReadFile on the standard input
-// handle; tests: fakes.
+// Standard input as the reader thread sees it. Windows side: HandleReader (input_win.hpp);
+// tests: fakes.
 class ByteReader {
  public:
   virtual ~ByteReader() = default;

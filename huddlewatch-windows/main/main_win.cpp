@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "main/input.hpp"
+#include "main/input_win.hpp"
 #include "main/program.hpp"
 #include "uia/automation.hpp"
 #include "uia/error_win.hpp"
@@ -56,19 +57,6 @@ bool write_all(HANDLE handle, std::string_view text) {
   return true;
 }
 
-// Raw reads, so CR, NUL and Ctrl+Z reach the line splitter as they are.
-class StandardInput final : public ByteReader {
- public:
-  std::ptrdiff_t read(char* buffer, std::size_t size) override {
-    DWORD read = 0;
-    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, static_cast<DWORD>(size), &read,
-                  nullptr)) {
-      return -1;
-    }
-    return static_cast<std::ptrdiff_t>(read);
-  }
-};
-
 class ProcessHost final : public Host {
  public:
   // The program's one standard-output writer: each text whole, under the output lock.
@@ -83,7 +71,7 @@ class ProcessHost final : public Host {
 
   void start_input(std::shared_ptr<AppFilter> filter) override {
     std::thread([filter] {
-      StandardInput input;
+      HandleReader input(GetStdHandle(STD_INPUT_HANDLE));
       const int code = read_input(input, *filter);
       (void)output_mutex().try_lock_for(EXIT_WRITE_WAIT);
       ExitProcess(static_cast<UINT>(code));
