@@ -27,10 +27,30 @@ if(WIN32)
   set_target_properties(camera_proxy_stub PROPERTIES PREFIX "")
   target_link_libraries(camera_proxy_stub PRIVATE vt_shared)
 
+  # The frame server's side of the end-to-end run, in a folder of its own so that nothing of
+  # the build lies beside it.
+  add_executable(camera_e2e_client tests/camera_e2e_client.cpp)
+  target_link_libraries(camera_e2e_client PRIVATE vt_backend_badge_core vt_backend_test_png
+    vt_shared mfplat mfuuid ole32)
+  set_target_properties(camera_e2e_client PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/camera_e2e)
+
   if(CMAKE_CROSSCOMPILING)
     find_package(Python3 COMPONENTS Interpreter REQUIRED)
     add_test(NAME backend_exports
       COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/exports_test.py
         ${CMAKE_OBJDUMP} $<TARGET_FILE:VantorelVirtualCameraBackend>)
+
+    # Signed with the certificates that the signature tests make.
+    get_directory_property(vt_signed_dir DIRECTORY ${PROJECT_SOURCE_DIR}/watermark-windows/helper
+      DEFINITION VT_SIGNED_DIR)
+    add_test(NAME camera_e2e
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/camera_e2e_test.py
+        ${PROJECT_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:VantorelWatermark>
+        $<TARGET_FILE:VantorelVirtualCameraBackend> $<TARGET_FILE:camera_proxy_stub>
+        $<TARGET_FILE:camera_e2e_client> ${vt_signed_dir}/pki ${CMAKE_BINARY_DIR}/wineprefix
+        ${CMAKE_CURRENT_BINARY_DIR}/camera_e2e ${CMAKE_CURRENT_BINARY_DIR}/pictures)
+    set_tests_properties(camera_e2e PROPERTIES TIMEOUT 300 RESOURCE_LOCK install_dir
+      FIXTURES_REQUIRED vt_signed_dlls)
   endif()
 endif()

@@ -57,8 +57,11 @@ class Process:
         self.lines.put(None)
 
     def send(self, text):
-        self.process.stdin.write((text + "\n").encode())
-        self.process.stdin.flush()
+        try:
+            self.process.stdin.write((text + "\n").encode())
+            self.process.stdin.flush()
+        except BrokenPipeError:
+            check(False, f"{text!r} sent to a program that has ended")
 
     def next_json(self, timeout=TIMEOUT):
         try:
@@ -68,7 +71,10 @@ class Process:
         return json.loads(line) if line else None
 
     def close(self):
-        self.process.stdin.close()
+        try:
+            self.process.stdin.close()
+        except BrokenPipeError:
+            pass
         try:
             return self.process.wait(TIMEOUT)
         except subprocess.TimeoutExpired:
@@ -124,6 +130,7 @@ def install():
 
 
 def expect_badge(frame, what):
+    print(what, frame, flush=True)
     if not check(frame is not None and frame.get("badge") is True, f"{what}: badge drawn {frame}"):
         return
     left, top, right, bottom = frame["pill"]
@@ -140,6 +147,7 @@ def expect_badge(frame, what):
 
 
 def expect_no_badge(frame, what):
+    print(what, frame, flush=True)
     check(frame is not None and frame.get("badge") is False,
           f"{what}: a black frame without badge {frame}")
 
