@@ -15,4 +15,8 @@ if(WIN32)
   add_library(vt_backend_test_png STATIC tests/png_win.cpp)
   target_include_directories(vt_backend_test_png PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests)
   target_link_libraries(vt_backend_test_png PUBLIC vt_shared windowscodecs ole32)
+
+  vt_add_gtest(badge_win_tests WINDOWS_ONLY
+    SOURCES tests/badge_win_test.cpp
+    LIBS vt_backend_badge vt_backend_test_png d2d1 dwrite windowscodecs ole32 uuid)
 endif()

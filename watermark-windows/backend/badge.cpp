@@ -26,7 +26,9 @@ constexpr float PILL_LIFT = 0.005f;
 // Frame aspect ratio of the band of height 0.45 x frame width in which the pill sits.
 constexpr float BAND_ASPECT = 2.2222223f;
 
-constexpr char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char fold(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 }  // namespace
 
@@ -61,7 +63,9 @@ float max_text_width(float frame_width, float frame_height) {
   return band - 2.0f * (TEXT_BAND_SPARE * frame_height) - PILL_EXTRA * lengths(frame_width).unit;
 }
 
-float max_text_height(float frame_width) { return lengths(frame_width).pill_height; }
+float max_text_height(float frame_width) {
+  return lengths(frame_width).pill_height;
+}
 
 Geometry geometry(float frame_width, float frame_height, float content_width, double level,
                   double t) {

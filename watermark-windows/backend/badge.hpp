@@ -83,7 +83,7 @@ struct Lengths {
   float right_margin;  // last bar to pill edge
   float mark_height;
   float mark_width;
-  float bar_width;     // also the gap between bars and the shortest bar
+  float bar_width;  // also the gap between bars and the shortest bar
   float tallest_bar;
   float pill_height;
   float pill_radius;
@@ -120,8 +120,8 @@ struct Geometry {
   RoundedRect pill;
   float content_width;  // as used: at most max_text_width
   float content_left;
-  float centre_y;       // of the pill, the content and the bars
-  Transform mark;       // puts the mark box onto the content place
+  float centre_y;                           // of the pill, the content and the bars
+  Transform mark;                           // puts the mark box onto the content place
   std::array<RoundedRect, BAR_COUNT> bars;  // left to right
 };
 

@@ -14,9 +14,13 @@ using shared::win::hresult_error;
 constexpr wchar_t FONT_FAMILY[] = L"Segoe UI Variable Text";
 constexpr wchar_t FONT_LOCALE[] = L"en-us";
 
-D2D1_POINT_2F point(Point p) { return D2D1::Point2F(p.x, p.y); }
+D2D1_POINT_2F point(Point p) {
+  return D2D1::Point2F(p.x, p.y);
+}
 
-D2D1_COLOR_F colour(const Colour& c) { return D2D1::ColorF(c.r, c.g, c.b, c.a); }
+D2D1_COLOR_F colour(const Colour& c) {
+  return D2D1::ColorF(c.r, c.g, c.b, c.a);
+}
 
 D2D1_ROUNDED_RECT rounded(const RoundedRect& r) {
   return D2D1::RoundedRect(D2D1::RectF(r.rect.left, r.rect.top, r.rect.right, r.rect.bottom),

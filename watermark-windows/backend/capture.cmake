@@ -14,3 +14,16 @@ vt_add_gtest(capture_tests
   SOURCES tests/capture_test.cpp
   LIBS vt_backend_capture_core)
 
+
+if(WIN32)
+  # Test utilities of the backend's Windows tests: the stand-in camera and a state file of the
+  # test's own.
+  add_library(vt_backend_test_camera STATIC tests/fake_camera_win.cpp tests/state_file_win.cpp)
+  target_include_directories(vt_backend_test_camera PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_link_libraries(vt_backend_test_camera PUBLIC vt_shared mfplat mfuuid ole32 uuid)
+endif()
+
+vt_add_gtest(capture_win_tests WINDOWS_ONLY
+  SOURCES tests/capture_win_test.cpp
+  LIBS vt_backend_capture vt_backend_test_camera
+  TIMEOUT 60)

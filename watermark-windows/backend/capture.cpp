@@ -69,7 +69,7 @@ std::optional<std::size_t> frame_bytes(std::uint32_t width, std::uint32_t height
 void copy_packed(std::span<const std::uint8_t> source, std::uint32_t width, std::uint32_t height,
                  std::int32_t stride, std::span<std::uint8_t> destination) {
   const std::optional<std::size_t> bytes = frame_bytes(width, height);
-  if (!bytes || destination.size() != *bytes || source.size() < *bytes || height == 0) return;
+  if (!bytes || *bytes == 0 || destination.size() != *bytes || source.size() < *bytes) return;
   const std::size_t row = std::size_t{width} * BYTES_PER_PIXEL;
   for (std::size_t r = 0; r < height; ++r) {
     const std::size_t from = stride >= 0 ? r : height - 1 - r;
@@ -80,7 +80,7 @@ void copy_packed(std::span<const std::uint8_t> source, std::uint32_t width, std:
 void copy_pitched(std::span<const std::uint8_t> buffer, std::size_t top_row, std::int64_t pitch,
                   std::uint32_t width, std::uint32_t height, std::span<std::uint8_t> destination) {
   const std::optional<std::size_t> bytes = frame_bytes(width, height);
-  if (!bytes || destination.size() != *bytes || height == 0 || *bytes == 0) return;
+  if (!bytes || *bytes == 0 || destination.size() != *bytes) return;
   const std::int64_t row = std::int64_t{width} * BYTES_PER_PIXEL;
   const std::int64_t length = static_cast<std::int64_t>(buffer.size());
   const std::int64_t first = static_cast<std::int64_t>(top_row);

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <limits>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -131,13 +130,18 @@ struct ThreadState {
 void thread_body(ThreadState state) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   MFStartup(MF_VERSION, MFSTARTUP_LITE);
+  // No exception may leave the thread: one thrown by a run (out of memory) counts as that run's
+  // failure, one from the cycle itself ends the capture, and the picture stays black.
+  const auto run_once = [&](const std::string& link) {
+    try {
+      (void)run(link, *state.frame, *state.stop, state.open);
+    } catch (...) {
+    }
+  };
   try {
-    serve(
-        state.mapping ? &state.mapping->state() : nullptr, state.slot, *state.stop,
-        [&](const std::string& link) { (void)run(link, *state.frame, *state.stop, state.open); },
-        [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); });
+    serve(state.mapping ? &state.mapping->state() : nullptr, state.slot, *state.stop, run_once,
+          [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); });
   } catch (...) {
-    // Out of memory for a text or a callback: this capture gives up, the picture stays black.
   }
   MFShutdown();
   if (SUCCEEDED(com)) CoUninitialize();
@@ -169,8 +173,9 @@ Capture Capture::start(std::shared_ptr<const shared::StateMapping> mapping, unsi
     std::thread(thread_body,
                 ThreadState{capture.frame_, capture.stop_, std::move(mapping), slot, std::move(open)})
         .detach();
-  } catch (const std::system_error&) {
-    // No thread: the slot stays empty and the compositor draws no camera picture.
+  } catch (...) {
+    // No thread (or no memory for its state): the slot stays empty and the compositor draws no
+    // camera picture. Nothing may be thrown into the media source's COM methods.
   }
   return capture;
 }

@@ -14,3 +14,8 @@ endif()
 vt_add_gtest(compositor_tests
   SOURCES tests/compositor_test.cpp
   LIBS vt_backend_compositor_core)
+
+vt_add_gtest(compositor_win_tests WINDOWS_ONLY
+  SOURCES tests/compositor_win_test.cpp
+  LIBS vt_backend_compositor vt_backend_test_camera vt_backend_test_png
+  TIMEOUT 120)

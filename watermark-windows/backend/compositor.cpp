@@ -11,8 +11,6 @@ namespace compositor {
 
 namespace {
 
-constexpr float FRAME_W = static_cast<float>(math::FRAME_WIDTH);
-constexpr float FRAME_H = static_cast<float>(math::FRAME_HEIGHT);
 
 // The peak decays with this time constant (seconds) while the level stays below it, and never
 // counts as less than the floor, so that near silence is not blown up to a full meter.
@@ -24,9 +22,9 @@ constexpr double GOAL_EXPONENT = 0.58;
 constexpr double RISE_TIME = 0.04;
 constexpr double FALL_TIME = 0.12;
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
 }  // namespace
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 Rect cover_rect(std::uint32_t width, std::uint32_t height) {
   const float w = static_cast<float>(width);

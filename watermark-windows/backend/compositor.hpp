@@ -10,11 +10,16 @@
 #include <string>
 
 #include "capture.hpp"
+#include "math.hpp"
 #include "shared_state.hpp"
 
 namespace compositor {
 
 using Clock = capture::Clock;
+
+// The output frame's size as Direct2D and the badge take it.
+inline constexpr float FRAME_W = static_cast<float>(math::FRAME_WIDTH);
+inline constexpr float FRAME_H = static_cast<float>(math::FRAME_HEIGHT);
 
 // A camera picture this old or older is not drawn.
 inline constexpr std::chrono::seconds PICTURE_MAX_AGE{1};
@@ -24,6 +29,9 @@ inline constexpr double METER_START_PEAK = 0.2;
 inline constexpr double METER_START_LEVEL = 0.0;
 // A pause between frames counts at most this long (seconds).
 inline constexpr double METER_MAX_STEP = 0.05;
+
+// A duration in seconds, double precision, as the meter and the badge's animation count time.
+double seconds(Clock::duration d);
 
 // Where a camera picture of width x height is drawn so that it covers the whole output frame,
 // keeping its aspect ratio, centred; what sticks out is cut equally on both sides.

@@ -20,15 +20,11 @@ using shared::win::hresult_error;
 // One frame at 30 per second in 100-ns units, rounded down.
 constexpr LONGLONG FRAME_DURATION = 333333;
 constexpr float CAMERA_DPI = 96.0f;
-constexpr float FRAME_W = static_cast<float>(math::FRAME_WIDTH);
-constexpr float FRAME_H = static_cast<float>(math::FRAME_HEIGHT);
 
 shared::Result<void> check(HRESULT hr) {
   if (FAILED(hr)) return std::unexpected(hresult_error(hr));
   return {};
 }
-
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Fills the locked sample buffer `out` from the bitmap; the bitmap lock ends on return.
 shared::Result<void> fill_from_bitmap(IWICBitmap* bitmap, bool nv12, std::span<std::uint8_t> out) {

@@ -87,13 +87,11 @@ TEST(BadgeGeometry, TextModePillFollowsContentUpToItsCap) {
     float left;
   };
   const Case cases[] = {
-      {0.0f, 81.92f, 599.04f},       // empty label
+      {0.0f, 81.92f, 599.04f},        // empty label
       {49.464f, 131.384f, 574.308f},  // "Short"
-      {213.28f, 295.2f, 492.4f},
-      {213.3f, 295.2f, 492.4f},
+      {213.28f, 295.2f, 492.4f},     {213.3f, 295.2f, 492.4f},
       {550.368f, 295.2f, 492.4f},  // a layout that was not cut
-      {-4.0f, 81.92f, 599.04f},
-      {std::numeric_limits<float>::quiet_NaN(), 81.92f, 599.04f},
+      {-4.0f, 81.92f, 599.04f},      {std::numeric_limits<float>::quiet_NaN(), 81.92f, 599.04f},
   };
   for (const Case& c : cases) {
     const Geometry g = badge::geometry(W, H, c.content, 0.3, 0.0);
@@ -154,10 +152,10 @@ TEST(BadgeGeometry, BarHeightsAtTimeZero) {
   };
   const Case cases[] = {
       {0.0, {3.072f, 0.2717f * 21.504f, 0.3832f * 21.504f, 0.2631f * 21.504f, 3.072f}},
-      {0.5, {0.2741f * 21.504f, 0.6155f * 21.504f, 0.8222f * 21.504f, 0.5843f * 21.504f,
-             0.3060f * 21.504f}},
-      {1.0, {0.4189f * 21.504f, 0.9593f * 21.504f, 21.504f, 0.9055f * 21.504f,
-             0.4726f * 21.504f}},
+      {0.5,
+       {0.2741f * 21.504f, 0.6155f * 21.504f, 0.8222f * 21.504f, 0.5843f * 21.504f,
+        0.3060f * 21.504f}},
+      {1.0, {0.4189f * 21.504f, 0.9593f * 21.504f, 21.504f, 0.9055f * 21.504f, 0.4726f * 21.504f}},
   };
   for (const Case& c : cases) {
     const Geometry g = badge::geometry(W, H, 16.147f, c.level, 0.0);
@@ -177,7 +175,7 @@ TEST(BadgeBrand, OnlyTheBrandNameInAnyAsciiCase) {
       {"VANTOREL", true},
       {"vantorel", true},
       {"vAnToReL", true},
-      {"Vantorel ", false},      // 9 bytes
+      {"Vantorel ", false},  // 9 bytes
       {" Vantorel", false},
       {"Vantore", false},
       {"", false},
@@ -186,7 +184,7 @@ TEST(BadgeBrand, OnlyTheBrandNameInAnyAsciiCase) {
       {"Vant\xF6rel", false},      // the same in one byte: 8 bytes, still not the name
       {"V\xC1ntorel", false},      // a byte that folds onto 'a' only with the high bit dropped
       {std::string("Vantorel\0", 9), false},
-      {"V@NTOREL", false},         // '@' | 0x20 is '`', not 'a'
+      {"V@NTOREL", false},  // '@' | 0x20 is '`', not 'a'
   };
   for (const Case& c : cases) EXPECT_EQ(badge::is_brand(c.label), c.brand) << c.label;
 }
@@ -262,7 +260,8 @@ TEST(BadgeMark, OutlineDoesNotCrossItself) {
   }
   // Shoelace area: a solid figure of a fair share of the box, not a sliver.
   double area = 0.0;
-  for (std::size_t i = 0; i < n; ++i) area += double{p[i].x} * p[i + 1].y - double{p[i + 1].x} * p[i].y;
+  for (std::size_t i = 0; i < n; ++i)
+    area += double{p[i].x} * p[i + 1].y - double{p[i + 1].x} * p[i].y;
   EXPECT_GT(std::abs(area) / 2.0, 0.4 * badge::MARK_BOX_WIDTH * badge::MARK_BOX_HEIGHT);
 }
 

@@ -52,8 +52,8 @@ shared::Result<void> write_png(std::string_view path, std::span<const std::uint8
   if (format != GUID_WICPixelFormat32bppBGRA) {
     return std::unexpected(hresult_error(WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT));
   }
-  hr = frame->WritePixels(height, stride, static_cast<UINT>(size),
-                          const_cast<BYTE*>(pixels.data()));
+  hr =
+      frame->WritePixels(height, stride, static_cast<UINT>(size), const_cast<BYTE*>(pixels.data()));
   if (FAILED(hr)) return std::unexpected(hresult_error(hr));
   hr = frame->Commit();
   if (FAILED(hr)) return std::unexpected(hresult_error(hr));
