@@ -41,7 +41,8 @@ if(WIN32)
       COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/exports_test.py
         ${CMAKE_OBJDUMP} $<TARGET_FILE:VantorelVirtualCameraBackend>)
 
-    # Signed with the certificates that the signature tests make.
+    # Signed with the certificates that the signature tests make; the frames it reads are saved
+    # as pictures beside those of the compositor tests.
     get_directory_property(vt_signed_dir DIRECTORY ${PROJECT_SOURCE_DIR}/watermark-windows/helper
       DEFINITION VT_SIGNED_DIR)
     add_test(NAME camera_e2e
@@ -49,7 +50,7 @@ if(WIN32)
         ${PROJECT_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:VantorelWatermark>
         $<TARGET_FILE:VantorelVirtualCameraBackend> $<TARGET_FILE:camera_proxy_stub>
         $<TARGET_FILE:camera_e2e_client> ${vt_signed_dir}/pki ${CMAKE_BINARY_DIR}/wineprefix
-        ${CMAKE_CURRENT_BINARY_DIR}/camera_e2e ${CMAKE_CURRENT_BINARY_DIR}/pictures)
+        ${CMAKE_CURRENT_BINARY_DIR}/camera_e2e ${CMAKE_CURRENT_BINARY_DIR})
     set_tests_properties(camera_e2e PROPERTIES TIMEOUT 300 RESOURCE_LOCK install_dir
       FIXTURES_REQUIRED vt_signed_dlls)
   endif()
