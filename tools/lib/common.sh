@@ -10,6 +10,10 @@ BUILD_PACKAGES=(
   osslsigncode openssl clang libclang-rt-14-dev unicode-data python3
 )
 
+# The ARM64 checks of tools/test only: clang 19 compiles every source for Windows on ARM64, the
+# aarch64 cross compiler and qemu build and run the portable core's tests on aarch64 Linux.
+ARM64_PACKAGES=(clang-19 g++-aarch64-linux-gnu qemu-user)
+
 ensure_packages() {
   local missing=()
   local p

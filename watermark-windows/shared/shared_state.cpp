@@ -15,13 +15,16 @@
 
 namespace shared {
 
+// One instruction per architecture, each MSVC spelling right above its GNU twin. Only MSVC
+// compiles the _M_ lines (clang for aarch64-w64-mingw32 defines __aarch64__ alone), so they
+// hold nothing but the intrinsic's name.
 void cpu_relax() {
 #if defined(_MSC_VER) && defined(_M_ARM64)
   __isb(_ARM64_BARRIER_SY);
-#elif defined(_MSC_VER) && defined(_M_X64)
-  _mm_pause();
 #elif defined(__aarch64__)
   __asm__ __volatile__("isb" ::: "memory");
+#elif defined(_MSC_VER) && defined(_M_X64)
+  _mm_pause();
 #elif defined(__x86_64__) || defined(__i386__)
   __builtin_ia32_pause();
 #endif
