@@ -4,7 +4,7 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 BUILD_PACKAGES=(
-  cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev
+  cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
   mingw-w64 g++-mingw-w64-x86-64-posix
   wine64 wine xvfb xauth libgl1-mesa-dri fonts-dejavu-core
   osslsigncode openssl clang libclang-rt-14-dev unicode-data python3

@@ -39,8 +39,9 @@ shared::Result<void> fill_from_bitmap(IWICBitmap* bitmap, bool nv12, std::span<s
   if (auto ok = check(lock->GetDataPointer(&size, &data)); !ok) return ok;
   const std::span<const std::uint8_t> pixels(data, size);
   if (nv12) {
-    // TODO(math): bgra_to_nv12 once the conversion lands.
-    return std::unexpected(hresult_error(E_NOTIMPL));
+    // Straight from the bitmap lock into the sample buffer: no copy in between.
+    math::bgra_to_nv12(pixels, stride, out.data());
+    return {};
   }
   if (!copy_rgb32_rows(pixels, stride, out)) {
     return std::unexpected(hresult_error(WINCODEC_ERR_INSUFFICIENTBUFFER));

@@ -36,4 +36,21 @@ inline constexpr std::array<BarParams, 5> BAR_PARAMS{{
 // Height factor of one bar in [0.12, 1] for a level in [0, 1] at time t (seconds).
 double bar_scale(double level, double t, const BarParams& params);
 
+// Converts one FRAME_WIDTH x FRAME_HEIGHT frame of BGRA pixels (B, G, R, A bytes; alpha is never
+// read, colours are taken as stored) into NV12 with BT.601 studio-range integer arithmetic: a Y
+// plane of FRAME_WIDTH x FRAME_HEIGHT bytes, then the interleaved U, V plane with one pair per
+// 2 x 2 block from the block's truncated channel averages; both planes have a pitch of
+// FRAME_WIDTH and `destination` must hold NV12_FRAME_BYTES bytes, which must not overlap the
+// source.
+//
+// Row r of the source starts at r x `stride`; only its first RGB32_ROW_BYTES bytes are pixels,
+// and the bytes after them are never read. A complete source holds
+// (FRAME_HEIGHT - 1) x stride + RGB32_ROW_BYTES - 1 bytes (the last pixel's alpha may be
+// missing). Nothing outside `source` is ever read: a shorter source converts as if it were
+// followed by zero bytes, so the part of the frame it lacks comes out black (Y 16, U and V 128),
+// and every destination byte is still written exactly once. Allocates nothing; uses the fastest
+// vector form the processor offers, and every form gives the same bytes.
+void bgra_to_nv12(std::span<const std::uint8_t> source, std::size_t stride,
+                  std::uint8_t* destination);
+
 }  // namespace math

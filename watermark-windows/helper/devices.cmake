@@ -5,7 +5,7 @@ target_link_libraries(vt_helper_devices_core PUBLIC vt_shared)
 
 if(WIN32)
   add_library(vt_helper_devices STATIC devices_win.cpp)
-  target_link_libraries(vt_helper_devices PUBLIC vt_helper_devices_core vt_platform mfplat mf mfuuid ole32 uuid)
+  target_link_libraries(vt_helper_devices PUBLIC vt_helper_devices_core vt_platform vt_delayed_mfplat vt_delayed_mf mfuuid ole32 uuid)
 else()
   # Natively only the portable part exists.
   add_library(vt_helper_devices INTERFACE)

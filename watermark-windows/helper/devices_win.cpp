@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "handle_win.hpp"
 #include "lib.hpp"
 #include "utf.hpp"
 #include "win_error.hpp"
@@ -52,11 +53,6 @@ const Lookup& create_sensor_activity_monitor_fn() {
   return found;
 }
 
-std::string decode_units(const wchar_t* units, std::size_t count) {
-  return shared::utf16_to_utf8_lossy(
-      std::u16string_view(reinterpret_cast<const char16_t*>(units), count));
-}
-
 }  // namespace
 
 std::optional<std::string> string(IMFAttributes* activate, REFGUID key) {
@@ -100,24 +96,28 @@ std::vector<Device> all_devices() {
 }
 
 std::optional<std::string> exe_name(std::uint32_t process_id) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+  shared::win::UniqueHandle process(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
   if (!process) return std::nullopt;
   std::vector<wchar_t> path(IMAGE_PATH_UNITS, L'\0');
   DWORD size = IMAGE_PATH_UNITS;
-  const BOOL queried = QueryFullProcessImageNameW(process, 0, path.data(), &size);
-  CloseHandle(process);
+  const BOOL queried = QueryFullProcessImageNameW(process.get(), 0, path.data(), &size);
+  process.reset();
   if (!queried) return std::nullopt;
   const std::size_t units = size < IMAGE_PATH_UNITS ? size : IMAGE_PATH_UNITS;
   return image_file_name(
       std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), units));
 }
 
-HRESULT create_virtual_camera(LPCWSTR friendly_name, LPCWSTR source_id, IMFVirtualCamera** camera) {
+HRESULT create_virtual_camera(MFVirtualCameraType type, MFVirtualCameraLifetime lifetime,
+                              MFVirtualCameraAccess access, LPCWSTR friendly_name,
+                              LPCWSTR source_id, const GUID* categories, ULONG category_count,
+                              IMFVirtualCamera** camera) {
   const Lookup& found = create_virtual_camera_fn();
   if (!found.proc) return found.error;
   const auto create = reinterpret_cast<CreateVirtualCameraFn>(found.proc);
-  return create(MFVirtualCameraType_SoftwareCameraSource, MFVirtualCameraLifetime_Session,
-                MFVirtualCameraAccess_CurrentUser, friendly_name, source_id, nullptr, 0, camera);
+  return create(type, lifetime, access, friendly_name, source_id, categories, category_count,
+                camera);
 }
 
 VirtualCameras::Published VirtualCameras::publish(const std::vector<Device>& physical,
@@ -137,7 +137,11 @@ VirtualCameras::Published VirtualCameras::publish(const std::vector<Device>& phy
     const std::wstring wide_name = shared::win::wide(name);
     const std::wstring source = shared::win::wide(shared::clsid_text(static_cast<unsigned>(i)));
     ComRef<IMFVirtualCamera> camera;
-    HRESULT hr = create(wide_name.c_str(), source.c_str(), camera.put());
+    // Session lifetime: the cameras end with the helper, which removes nothing when it exits.
+    // No categories: the platform's defaults.
+    HRESULT hr = create(MFVirtualCameraType_SoftwareCameraSource, MFVirtualCameraLifetime_Session,
+                        MFVirtualCameraAccess_CurrentUser, wide_name.c_str(), source.c_str(),
+                        nullptr, 0, camera.put());
     if (SUCCEEDED(hr) && !camera) hr = E_POINTER;
     // A camera that does not start is only released: it was never published.
     if (SUCCEEDED(hr)) hr = camera->Start(nullptr);
@@ -214,7 +218,8 @@ HRESULT ActivityCallback::OnActivitiesReport(IMFSensorActivitiesReport* report) 
       if (FAILED(hr = activity->GetProcessId(&pid))) return hr;
       streaming.push_back(pid);
     }
-    entries.insert_or_assign(lower_ascii(decode_units(link, units)), std::move(streaming));
+    entries.insert_or_assign(lower_ascii(shared::win::narrow(std::wstring_view(link, units))),
+                             std::move(streaming));
   }
   map_->replace(std::move(entries));
   return S_OK;

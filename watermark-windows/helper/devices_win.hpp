@@ -46,13 +46,18 @@ std::optional<Device> read_device(IMFAttributes* activate);
 // The lower-cased executable file name of a process, or none when it cannot be read.
 std::optional<std::string> exe_name(std::uint32_t process_id);
 
-// Creates one virtual camera; the helper's fixed type, lifetime and access, no categories.
+// Creates one virtual camera, with the arguments of MFCreateVirtualCamera.
 using CreateCamera =
-    std::function<HRESULT(LPCWSTR friendly_name, LPCWSTR source_id, IMFVirtualCamera** camera)>;
+    std::function<HRESULT(MFVirtualCameraType type, MFVirtualCameraLifetime lifetime,
+                          MFVirtualCameraAccess access, LPCWSTR friendly_name, LPCWSTR source_id,
+                          const GUID* categories, ULONG category_count, IMFVirtualCamera** camera)>;
 
-// MFCreateVirtualCamera (software source, session lifetime, current user, default categories),
-// or the lookup's error where mfsensorgroup.dll or the function is missing.
-HRESULT create_virtual_camera(LPCWSTR friendly_name, LPCWSTR source_id, IMFVirtualCamera** camera);
+// MFCreateVirtualCamera, or the lookup's error where mfsensorgroup.dll or the function is
+// missing.
+HRESULT create_virtual_camera(MFVirtualCameraType type, MFVirtualCameraLifetime lifetime,
+                              MFVirtualCameraAccess access, LPCWSTR friendly_name,
+                              LPCWSTR source_id, const GUID* categories, ULONG category_count,
+                              IMFVirtualCamera** camera);
 
 // The helper's published virtual cameras. Destroying the set removes and shuts down each camera.
 class VirtualCameras {
@@ -60,8 +65,9 @@ class VirtualCameras {
   struct Published;
 
   // One camera per physical camera (slot i gets clsid_text(i)), named
-  // camera_name(physical name, brand). A camera that fails to be created or started is left out,
-  // and the error of the last failure is returned beside the set.
+  // camera_name(physical name, brand): a software camera source for the current user that lives
+  // as long as the session, in the platform's default categories. A camera that fails to be
+  // created or started is left out, and the error of the last failure is returned beside the set.
   static Published publish(const std::vector<Device>& physical, std::string_view brand);
   static Published publish(const std::vector<Device>& physical, std::string_view brand,
                            const CreateCamera& create);

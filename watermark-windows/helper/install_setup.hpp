@@ -3,6 +3,7 @@
 // state.bin and registers the camera classes; the user's copy starts it and reads its outcome.
 
 #include <cstdint>
+#include <expected>
 #include <functional>
 #include <optional>
 #include <string>
@@ -63,8 +64,13 @@ int exit_code_of(std::uint32_t elevated_exit, const std::function<bool()>& insta
 
 // --- Windows operations. Paths are UTF-8 text. ---
 
-// Starts the elevated copy, waits for it and gives 0 or 1.
+// Starts the executable elevated with ELEVATED_ARGUMENT: the new process's handle (null when the
+// platform gave none), or the launch's error code.
+using LaunchElevated = std::function<std::expected<void*, std::uint32_t>(const std::string& exe)>;
+
+// Starts the elevated copy with ShellExecuteExW's "runas", waits for it and gives 0 or 1.
 int install();
+int install(const LaunchElevated& launch);
 shared::Result<void> install_elevated();
 
 // Gives the installed backend path and its relative backend path.
@@ -73,7 +79,14 @@ shared::Result<std::string> stage_proxy(const std::string& dir);
 shared::Result<std::string> commit_proxy(const std::string& dir, const std::string& staged);
 shared::Result<void> commit_backend(const std::string& dir, const std::string& backend_path,
                                     const std::string& rel);
+
+// The platform call that replaces a file's access list (SetFileSecurityW): the path, the
+// SECURITY_INFORMATION flags and the descriptor; false with the thread's last error set on failure.
+using SetFileAccess =
+    std::function<bool(const std::string& path, std::uint32_t information, void* descriptor)>;
+
 shared::Result<void> secure_state_file(const std::string& path);
+shared::Result<void> secure_state_file(const std::string& path, const SetFileAccess& set_security);
 
 // A security descriptor made from SDDL by the system, freed with it.
 class Descriptor {
@@ -90,6 +103,7 @@ class Descriptor {
   _SECURITY_ATTRIBUTES attributes() const;
   // Sets the descriptor's DACL on the file.
   shared::Result<void> apply(const std::string& path) const;
+  shared::Result<void> apply(const std::string& path, const SetFileAccess& set_security) const;
 
  private:
   explicit Descriptor(void* descriptor) : descriptor_(descriptor) {}

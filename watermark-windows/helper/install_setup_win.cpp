@@ -4,13 +4,14 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <span>
 #include <vector>
 
+#include "handle_win.hpp"
 #include "install_setup.hpp"
 #include "install_win.hpp"
 #include "lib.hpp"
+#include "output_win.hpp"
 #include "shared_state.hpp"
 #include "signature.hpp"
 #include "win_error.hpp"
@@ -20,6 +21,7 @@ namespace {
 
 using shared::Error;
 using shared::Result;
+using shared::win::UniqueHandle;
 using shared::win::wide;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -36,9 +38,9 @@ Error file_error() {
 
 // Creates or truncates the file.
 Result<void> write_file(const std::string& path, std::span<const std::uint8_t> bytes) {
-  const FileHandle file(CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::unexpected(file_error());
+  const UniqueHandle file(CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::unexpected(file_error());
   std::size_t done = 0;
   while (done < bytes.size()) {
     const DWORD part = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
@@ -134,20 +136,13 @@ void delete_tree(const std::string& path) {
   RemoveDirectoryW(wide(path).c_str());
 }
 
-void write_error_line(std::string_view text) {
-  const std::string line = std::string(text) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
+bool set_file_security(const std::string& path, std::uint32_t information, void* descriptor) {
+  return SetFileSecurityW(wide(path).c_str(), information, descriptor) != FALSE;
 }
 
-}  // namespace
-
-int install() {
-  const Result<std::string> exe = module_path();
-  if (!exe) return 1;
-  const std::wstring file = wide(*exe);
+std::expected<void*, std::uint32_t> shell_execute_runas(const std::string& exe) {
+  const std::wstring file = wide(exe);
   const std::wstring parameters = wide(ELEVATED_ARGUMENT);
-
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
@@ -155,18 +150,30 @@ int install() {
   info.lpFile = file.c_str();
   info.lpParameters = parameters.c_str();
   info.nShow = SW_HIDE;
-  if (!ShellExecuteExW(&info)) {
-    if (launch_declined(GetLastError())) write_error_line(ELEVATION_DECLINED);
+  if (!ShellExecuteExW(&info)) return std::unexpected(GetLastError());
+  return info.hProcess;
+}
+
+}  // namespace
+
+int install() {
+  return install(shell_execute_runas);
+}
+
+int install(const LaunchElevated& launch) {
+  const Result<std::string> exe = module_path();
+  if (!exe) return 1;
+  const std::expected<void*, std::uint32_t> launched = launch(*exe);
+  if (!launched) {
+    if (launch_declined(launched.error())) output::write_error_line(ELEVATION_DECLINED);
     return 1;
   }
 
+  const UniqueHandle process(*launched);
   DWORD code = 1;
-  if (info.hProcess) {
-    if (WaitForSingleObject(info.hProcess, INFINITE) == WAIT_OBJECT_0) {
-      DWORD exit_code = 1;
-      if (GetExitCodeProcess(info.hProcess, &exit_code)) code = exit_code;
-    }
-    CloseHandle(info.hProcess);
+  if (process && WaitForSingleObject(process.get(), INFINITE) == WAIT_OBJECT_0) {
+    DWORD exit_code = 1;
+    if (GetExitCodeProcess(process.get(), &exit_code)) code = exit_code;
   }
   return exit_code_of(code, is_installed);
 }
@@ -233,6 +240,17 @@ Result<std::string> stage_proxy(const std::string& dir) {
   if (!CopyFileW(wide(*source).c_str(), wide(staged).c_str(), FALSE)) {
     return std::unexpected(file_error());
   }
+  // The copy takes the shipped file's attributes. A read-only staged copy could not be deleted
+  // after the check, and the next install could not copy over it.
+  const DWORD attributes = GetFileAttributesW(wide(staged).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::unexpected(file_error());
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    const DWORD cleared = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+    // No attribute at all is written as "normal", which must stand alone.
+    if (!SetFileAttributesW(wide(staged).c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL)) {
+      return std::unexpected(file_error());
+    }
+  }
   return staged;
 }
 
@@ -283,14 +301,18 @@ Result<void> commit_backend(const std::string& dir, const std::string& backend_p
 }
 
 Result<void> secure_state_file(const std::string& path) {
+  return secure_state_file(path, set_file_security);
+}
+
+Result<void> secure_state_file(const std::string& path, const SetFileAccess& set_security) {
   const Result<Descriptor> descriptor = Descriptor::create(state_sddl());
   if (!descriptor) return std::unexpected(descriptor.error());
   SECURITY_ATTRIBUTES attributes = descriptor->attributes();
-  const FileHandle file(CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::unexpected(hresult_io(GetLastError()));
-  if (Result<void> applied = descriptor->apply(path); !applied) return applied;
+  const UniqueHandle file(CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::unexpected(hresult_io(GetLastError()));
+  if (Result<void> applied = descriptor->apply(path, set_security); !applied) return applied;
 
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size)) return std::unexpected(file_error());
@@ -326,7 +348,11 @@ SECURITY_ATTRIBUTES Descriptor::attributes() const {
 }
 
 Result<void> Descriptor::apply(const std::string& path) const {
-  if (!SetFileSecurityW(wide(path).c_str(), DACL_SECURITY_INFORMATION, descriptor_)) {
+  return apply(path, set_file_security);
+}
+
+Result<void> Descriptor::apply(const std::string& path, const SetFileAccess& set_security) const {
+  if (!set_security(path, DACL_SECURITY_INFORMATION, descriptor_)) {
     return std::unexpected(hresult_io(GetLastError()));
   }
   return {};

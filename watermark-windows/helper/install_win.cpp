@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "handle_win.hpp"
 #include "lib.hpp"
 #include "shared_state.hpp"
 #include "utf.hpp"
@@ -10,15 +11,17 @@
 namespace install {
 namespace {
 
+using shared::win::UniqueHandle;
+
 constexpr DWORD REGISTRY_UNITS = 1024;
 constexpr DWORD REGISTRY_BYTES = REGISTRY_UNITS * sizeof(wchar_t);
 
 // An existing regular file, links followed; a folder does not count.
 bool is_file(const std::string& path) {
-  FileHandle file(CreateFileW(shared::win::wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file.valid()) return false;
+  UniqueHandle file(CreateFileW(shared::win::wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return false;
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file.get(), &info)) return false;
   return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -40,10 +43,10 @@ shared::Result<std::string> module_path() {
 
 shared::Result<std::vector<std::uint8_t>> read_whole_file(const std::string& path) {
   // Readers, writers and a pending delete elsewhere must not make the read fail.
-  FileHandle file(CreateFileW(shared::win::wide(path).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::unexpected(shared::win::io_error(GetLastError()));
+  UniqueHandle file(CreateFileW(shared::win::wide(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::unexpected(shared::win::io_error(GetLastError()));
   std::vector<std::uint8_t> bytes;
   std::uint8_t chunk[64 * 1024];
   for (;;) {
@@ -87,10 +90,10 @@ std::optional<std::string> read_string(HKEY root, std::string_view subkey,
 }
 
 bool state_ready_at(const std::string& path) {
-  FileHandle file(CreateFileW(shared::win::wide(path).c_str(), shared::STATE_ACCESS,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
+  UniqueHandle file(CreateFileW(shared::win::wide(path).c_str(), shared::STATE_ACCESS,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return false;
   return static_cast<std::uint64_t>(size.QuadPart) >= STATE_MIN_SIZE;

@@ -4,7 +4,8 @@ target_include_directories(vt_helper_installer PUBLIC ${CMAKE_CURRENT_SOURCE_DIR
 target_link_libraries(vt_helper_installer PUBLIC vt_helper_install vt_shared)
 if(WIN32)
   target_sources(vt_helper_installer PRIVATE install_setup_win.cpp)
-  target_link_libraries(vt_helper_installer PUBLIC vt_helper_signature advapi32 shell32)
+  target_link_libraries(vt_helper_installer PUBLIC vt_helper_signature vt_helper_output advapi32
+    shell32)
 endif()
 
 vt_add_gtest(installer_tests

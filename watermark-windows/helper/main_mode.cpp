@@ -27,4 +27,27 @@ Mode select_mode(std::span<const std::string> args) {
   return args.empty() ? Mode::service : Mode::unknown;
 }
 
+int run_mode(Mode mode, const ModeActions& actions) {
+  switch (mode) {
+    case Mode::extension_status:
+      return actions.is_installed() ? 0 : NOT_INSTALLED_EXIT;
+    case Mode::install_extension:
+      return actions.install();
+    case Mode::install_elevated: {
+      const shared::Result<void> installed = actions.install_elevated();
+      if (installed) return 0;
+      actions.write_error_line(std::string(INSTALL_FAILED) + installed.error().text());
+      return 1;
+    }
+    case Mode::camera_status:
+    case Mode::request_camera:
+      return actions.camera_denied() ? 1 : 0;
+    case Mode::service:
+      return actions.service();
+    case Mode::unknown:
+      break;
+  }
+  return 1;
+}
+
 }  // namespace VantorelWatermark

@@ -15,7 +15,20 @@ vt_add_gtest(service_tests SOURCES tests/service_test.cpp LIBS vt_helper_service
 if(WIN32)
   add_executable(VantorelWatermark main.cpp service_win.cpp)
   target_link_libraries(VantorelWatermark PRIVATE vt_helper_service vt_helper_devices
-    vt_helper_install vt_helper_installer vt_shared mfplat ole32 shell32)
+    vt_helper_install vt_helper_installer vt_helper_output vt_shared vt_delayed_mfplat ole32
+    shell32)
+  vt_delay_load(VantorelWatermark)
+endif()
+
+if(WIN32)
+  # Drives the real program through pipes made on the Windows side.
+  vt_add_gtest(service_win_tests WINDOWS_ONLY
+    SOURCES tests/service_win_test.cpp
+    LIBS vt_shared
+    LOCKS install_dir)
+  target_compile_definitions(service_win_tests PRIVATE
+    "VT_HELPER_EXE=\"$<TARGET_FILE_NAME:VantorelWatermark>\"")
+  add_dependencies(service_win_tests VantorelWatermark)
 endif()
 
 # The end-to-end run drives the program under Wine from the Linux side.
@@ -25,5 +38,24 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/service_e2e_test.py
       ${PROJECT_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:VantorelWatermark>
       ${CMAKE_BINARY_DIR}/wineprefix)
-  set_tests_properties(service_e2e PROPERTIES TIMEOUT 120 RESOURCE_LOCK install_dir)
+  # The scripts share a module beside them; its compiled copy is kept out of the sources.
+  set_tests_properties(service_e2e PROPERTIES TIMEOUT 120 RESOURCE_LOCK install_dir
+    ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
+endif()
+
+# A DLL planted beside the program never loads: the import table names only KnownDLLs, and
+# stand-ins under the delay-loaded names beside a copy of the program are passed over.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  foreach(name ${VT_DELAYED_DLLS})
+    add_library(planted_${name} SHARED tests/planted_dll.cpp)
+    set_target_properties(planted_${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name}
+      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/planted
+      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/planted)
+  endforeach()
+  add_test(NAME dll_search
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/dll_search_test.py
+      ${CMAKE_OBJDUMP} $<TARGET_FILE:VantorelWatermark> ${PROJECT_SOURCE_DIR}/cmake/wine-run
+      ${CMAKE_BINARY_DIR}/wineprefix ${CMAKE_CURRENT_BINARY_DIR}/planted ${VT_SIGNED_DIR})
+  set_tests_properties(dll_search PROPERTIES TIMEOUT 120 RESOURCE_LOCK install_dir
+    FIXTURES_REQUIRED vt_signed_dlls ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
 endif()

@@ -242,7 +242,10 @@ int run_loop(Service& service, Inbox& inbox, Host& host) {
   for (;;) {
     auto received = inbox.receive(TICK_INTERVAL);
     if (received.status == Inbox::Status::closed) break;
-    if (received.status == Inbox::Status::line) service.handle(received.line);
+    if (received.status == Inbox::Status::line) {
+      service.handle(received.line);
+      inbox.handled();
+    }
     const auto now = host.now();
     if (now - last_tick >= TICK_INTERVAL) {
       last_tick = now;
@@ -256,8 +259,22 @@ void LineChannel::send(std::string line) {
   {
     std::lock_guard lock(mutex_);
     lines_.push_back(std::move(line));
+    ++sent_;
   }
   ready_.notify_one();
+}
+
+void LineChannel::handled() {
+  {
+    std::lock_guard lock(mutex_);
+    ++handled_;
+  }
+  drained_.notify_all();
+}
+
+bool LineChannel::wait_handled(Clock::duration timeout) {
+  std::unique_lock lock(mutex_);
+  return drained_.wait_for(lock, timeout, [&] { return handled_ == sent_; });
 }
 
 void LineChannel::close() {

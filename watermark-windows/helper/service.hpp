@@ -127,22 +127,31 @@ class Inbox {
   };
   virtual ~Inbox() = default;
   virtual Received receive(Clock::duration timeout) = 0;
+  // The line last received has been handled.
+  virtual void handled() {}
 };
 
 // Waits for lines, handles them and ticks once a second; returns 0 when the inbox closes.
 int run_loop(Service& service, Inbox& inbox, Host& host);
 
-// Unbounded line channel from the reader thread to the loop.
+// Unbounded line channel from the reader thread to the loop. The reader can wait until the loop
+// has handled every line it sent, so that the lines before the end of input take effect.
 class LineChannel final : public Inbox {
  public:
   void send(std::string line);
   void close();
   Received receive(Clock::duration timeout) override;
+  void handled() override;
+  // True once every line sent has been handled; false when `timeout` passes first.
+  bool wait_handled(Clock::duration timeout);
 
  private:
   std::mutex mutex_;
   std::condition_variable ready_;
+  std::condition_variable drained_;
   std::deque<std::string> lines_;
+  std::uint64_t sent_ = 0;
+  std::uint64_t handled_ = 0;
   bool closed_ = false;
 };
 

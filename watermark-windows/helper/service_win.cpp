@@ -12,7 +12,7 @@
 
 #include "devices_win.hpp"
 #include "install.hpp"
-#include "json.hpp"
+#include "output_win.hpp"
 #include "service.hpp"
 #include "state_mapping.hpp"
 
@@ -23,6 +23,9 @@ namespace {
 constexpr ULONG MEDIA_FOUNDATION_VERSION = 0x20070;
 constexpr UINT READ_EXIT_CODE = 0;
 constexpr UINT WRITE_EXIT_CODE = 1;
+// How long the end of input waits for the loop to apply the lines read before it; a loop stuck
+// in a slow tick does not keep the process alive beyond it.
+constexpr auto EXIT_HANDLE_WAIT = std::chrono::seconds(2);
 // How long the end of input waits for a line being written, so that no half line is left; a
 // writer stuck on a full pipe does not keep the process alive beyond it.
 constexpr auto EXIT_WRITE_WAIT = std::chrono::seconds(1);
@@ -87,11 +90,15 @@ class WindowsHost final : public Host {
 };
 
 // Raw reads from the standard-input handle: no text-mode translation, so CR, NUL and Ctrl+Z
-// reach the line splitter as they are.
+// reach the line splitter as they are. A pipe whose writer closed it fails with
+// ERROR_BROKEN_PIPE: that is the end of input, not a failed read, so a last line without LF
+// still counts.
 std::ptrdiff_t read_stdin(char* buffer, std::size_t size) {
   DWORD read = 0;
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  if (!ReadFile(input, buffer, static_cast<DWORD>(size), &read, nullptr)) return -1;
+  if (!ReadFile(input, buffer, static_cast<DWORD>(size), &read, nullptr)) {
+    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+  }
   return static_cast<std::ptrdiff_t>(read);
 }
 
@@ -100,9 +107,11 @@ std::timed_mutex& stdout_mutex() {
   return mutex;
 }
 
-// Ends the process at the end of input; nothing is released on the way out.
+// Ends the process at the end of input, once the lines read before it took effect; nothing is
+// released on the way out.
 void reader(LineChannel& channel) {
   read_lines(read_stdin, [&](std::string line) { channel.send(std::move(line)); });
+  (void)channel.wait_handled(EXIT_HANDLE_WAIT);
   (void)stdout_mutex().try_lock_for(EXIT_WRITE_WAIT);
   ExitProcess(READ_EXIT_CODE);
 }
@@ -113,21 +122,7 @@ void emit(const std::string& line) {
   std::string whole = line;
   whole += '\n';
   std::lock_guard lock(stdout_mutex());
-  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  std::size_t done = 0;
-  while (done < whole.size()) {
-    DWORD written = 0;
-    if (!WriteFile(output, whole.data() + done, static_cast<DWORD>(whole.size() - done), &written,
-                   nullptr) ||
-        written == 0) {
-      ExitProcess(WRITE_EXIT_CODE);
-    }
-    done += written;
-  }
-}
-
-void emit_error(std::string_view message) {
-  emit(VantorelWatermark::error_line(message));
+  if (!output::write_all(GetStdHandle(STD_OUTPUT_HANDLE), whole)) ExitProcess(WRITE_EXIT_CODE);
 }
 
 int run() {

@@ -3,7 +3,6 @@
 // standard-input reader thread and the standard-output writer.
 
 #include <string>
-#include <string_view>
 
 namespace service {
 
@@ -13,7 +12,5 @@ int run();
 // Writes the line and one LF on standard output at once; ends the process with exit code 1 when
 // the write fails.
 void emit(const std::string& line);
-
-void emit_error(std::string_view message);
 
 }  // namespace service

@@ -4,7 +4,7 @@ target_include_directories(vt_helper_signature PUBLIC ${CMAKE_CURRENT_SOURCE_DIR
 target_link_libraries(vt_helper_signature PUBLIC vt_shared)
 if(WIN32)
   target_sources(vt_helper_signature PRIVATE signature_win.cpp)
-  target_link_libraries(vt_helper_signature PUBLIC vt_platform wintrust crypt32)
+  target_link_libraries(vt_helper_signature PUBLIC vt_platform vt_delayed_wintrust vt_delayed_crypt32)
 endif()
 
 vt_add_gtest(signature_tests

@@ -52,7 +52,14 @@ void SharedState::write_text(std::string_view title_text, std::span<const std::s
     to_wide(s < slots.size() ? std::string_view(slots[s]) : std::string_view(), slot_buffer[s]);
   }
 
+  // Sequence lock: the counter turns odd, the texts are stored, the counter turns even again;
+  // a reader keeps its copy only when it read the same even count before (acquire) and after
+  // (acquire fence, then the load) the copy. The release fence keeps the text stores behind the
+  // odd count, so a reader that saw any of them also sees the count moved; the increment's own
+  // release orders only what came before it. The closing increment's release publishes the
+  // stores with the even count.
   text_sequence.fetch_add(1, std::memory_order_acq_rel);
+  std::atomic_thread_fence(std::memory_order_release);
   for (std::size_t i = 0; i < TITLE_UNITS; ++i) detail::store_unit(title[i], title_buffer[i]);
   for (std::size_t s = 0; s < SLOT_COUNT; ++s) {
     for (std::size_t i = 0; i < SLOT_UNITS; ++i) {

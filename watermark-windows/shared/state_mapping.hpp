@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "error.hpp"
+#include "handle_win.hpp"
 #include "shared_state.hpp"
 
 namespace shared {
@@ -26,11 +28,13 @@ class StateMapping {
   SharedState& state() const { return *static_cast<SharedState*>(view_); }
 
  private:
-  StateMapping(HANDLE file, HANDLE mapping, void* view) : file_(file), mapping_(mapping), view_(view) {}
-  void release();
+  StateMapping(win::UniqueHandle file, win::UniqueHandle mapping, void* view)
+      : file_(std::move(file)), mapping_(std::move(mapping)), view_(view) {}
+  void unmap();
 
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-  HANDLE mapping_ = nullptr;
+  // Released in reverse order: the view, then the mapping, then the file.
+  win::UniqueHandle file_;
+  win::UniqueHandle mapping_;
   void* view_ = nullptr;
 };
 

@@ -9,28 +9,22 @@ namespace shared {
 Result<StateMapping> StateMapping::open(bool writable) { return open_path(state_path(), writable); }
 
 Result<StateMapping> StateMapping::open_path(const std::string& path, bool writable) {
-  const HANDLE file = CreateFileW(win::wide(path).c_str(), writable ? STATE_ACCESS : GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::unexpected(win::last_error());
+  win::UniqueHandle file(CreateFileW(
+      win::wide(path).c_str(), writable ? STATE_ACCESS : GENERIC_READ,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::unexpected(win::last_error());
 
-  const HANDLE mapping = CreateFileMappingW(file, nullptr, writable ? PAGE_READWRITE : PAGE_READONLY,
-                                            0, static_cast<DWORD>(STATE_SIZE), nullptr);
-  if (mapping == nullptr) {
-    const Error error = win::last_error();
-    CloseHandle(file);
-    return std::unexpected(error);
-  }
+  win::UniqueHandle mapping(CreateFileMappingW(file.get(), nullptr,
+                                               writable ? PAGE_READWRITE : PAGE_READONLY, 0,
+                                               static_cast<DWORD>(STATE_SIZE), nullptr));
+  if (!mapping) return std::unexpected(win::last_error());
 
-  void* view = MapViewOfFile(mapping, writable ? FILE_MAP_ALL_ACCESS : FILE_MAP_READ, 0, 0, STATE_SIZE);
-  if (view == nullptr) {
-    const Error error = win::last_error();
-    CloseHandle(mapping);
-    CloseHandle(file);
-    return std::unexpected(error);
-  }
+  void* view = MapViewOfFile(mapping.get(), writable ? FILE_MAP_ALL_ACCESS : FILE_MAP_READ, 0, 0,
+                             STATE_SIZE);
+  // The error is taken before the owners close their handles.
+  if (view == nullptr) return std::unexpected(win::last_error());
 
-  StateMapping result(file, mapping, view);
+  StateMapping result(std::move(file), std::move(mapping), view);
   if (writable) {
     SharedState& state = result.state();
     // Version before magic, magic with release: whoever sees the magic also sees the version.
@@ -43,29 +37,27 @@ Result<StateMapping> StateMapping::open_path(const std::string& path, bool writa
 }
 
 StateMapping::StateMapping(StateMapping&& other) noexcept
-    : file_(std::exchange(other.file_, INVALID_HANDLE_VALUE)),
-      mapping_(std::exchange(other.mapping_, nullptr)),
+    : file_(std::move(other.file_)),
+      mapping_(std::move(other.mapping_)),
       view_(std::exchange(other.view_, nullptr)) {}
 
 StateMapping& StateMapping::operator=(StateMapping&& other) noexcept {
   if (this != &other) {
-    release();
-    file_ = std::exchange(other.file_, INVALID_HANDLE_VALUE);
-    mapping_ = std::exchange(other.mapping_, nullptr);
+    unmap();
+    mapping_ = std::move(other.mapping_);
+    file_ = std::move(other.file_);
     view_ = std::exchange(other.view_, nullptr);
   }
   return *this;
 }
 
-StateMapping::~StateMapping() { release(); }
+StateMapping::~StateMapping() {
+  unmap();
+}
 
-void StateMapping::release() {
+void StateMapping::unmap() {
   if (view_ != nullptr) UnmapViewOfFile(view_);
-  if (mapping_ != nullptr) CloseHandle(mapping_);
-  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
   view_ = nullptr;
-  mapping_ = nullptr;
-  file_ = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace shared

@@ -160,7 +160,7 @@ class CompositorTest : public ::testing::Test {
 
 TEST_F(CompositorTest, WithoutStateFileEveryFrameIsOpaqueBlack) {
   Compositor compositor = make(false);
-  for (bool nv12 : {false}) {
+  for (bool nv12 : {false, true}) {
     const Delivered frame = compose(compositor, nv12);
     if (nv12) {
       ASSERT_EQ(frame.bytes.size(), math::NV12_FRAME_BYTES);
@@ -349,7 +349,27 @@ TEST_F(CompositorTest, BadgeOnlyWhileWantedAndTheHeartbeatIsFresh) {
   }
 }
 
-// NV12_TEST_PLACEHOLDER
+TEST_F(CompositorTest, Rgb32AndNv12SamplesOfOneFrame) {
+  Compositor compositor = make();
+  helper_wants(0, "");
+  capture::Frame picture = test_picture(640, 480, 0);
+  // A fine pattern, so that the chroma of every 2 x 2 block counts.
+  for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+    picture.pixels[i] = static_cast<std::uint8_t>(picture.pixels[i] ^ ((i * 37) & 0x3F));
+  }
+  show(compositor, picture);
+  const Delivered rgb32 = compose(compositor, false);
+  const Delivered nv12 = compose(compositor, true);
+  ASSERT_EQ(rgb32.bytes.size(), math::RGB32_FRAME_BYTES);
+  ASSERT_EQ(nv12.bytes.size(), math::NV12_FRAME_BYTES);
+  EXPECT_EQ(rgb32.buffers, 1u);
+  EXPECT_EQ(nv12.buffers, 1u);
+  EXPECT_EQ(rgb32.duration, 333333);
+  EXPECT_EQ(nv12.duration, 333333);
+  std::vector<std::uint8_t> expected(math::NV12_FRAME_BYTES);
+  math::bgra_to_nv12(rgb32.bytes, ROW, expected.data());
+  EXPECT_TRUE(nv12.bytes == expected) << "the NV12 planes are the conversion of the RGB32 bytes";
+}
 
 TEST_F(CompositorTest, SampleTimesFollowTheSystemClock) {
   Compositor compositor = make();
@@ -359,7 +379,7 @@ TEST_F(CompositorTest, SampleTimesFollowTheSystemClock) {
   const LONGLONG between = MFGetSystemTime();
   std::this_thread::sleep_for(150ms);
   const LONGLONG second_before = MFGetSystemTime();
-  const Delivered second = compose(compositor);
+  const Delivered second = compose(compositor, true);
   const LONGLONG after = MFGetSystemTime();
   EXPECT_GE(first.time, before);
   EXPECT_LE(first.time, between);
@@ -422,7 +442,7 @@ TEST_F(CompositorTest, FrameTimes) {
   Compositor compositor = make();
   helper_wants(1, "Acme Studio", 0, 0.6f);
   using Ms = std::chrono::duration<double, std::milli>;
-  for (bool nv12 : {false}) {
+  for (bool nv12 : {true, false}) {
     Ms total{};
     for (int i = 0; i < FRAMES; ++i) {
       show(compositor, test_picture(1280, 720, 0));
@@ -442,7 +462,7 @@ TEST_F(CompositorTest, FrameTimes) {
   ASSERT_TRUE(SUCCEEDED(wic->CreateBitmap(math::FRAME_WIDTH, math::FRAME_HEIGHT,
                                           GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad,
                                           bitmap.put())));
-  for (bool nv12 : {false}) {
+  for (bool nv12 : {true, false}) {
     Ms total{};
     for (int i = 0; i < FRAMES * 3; ++i) {
       const auto start = std::chrono::steady_clock::now();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,24 +95,70 @@ class FakeCamera final : public ComObject<IMFVirtualCamera> {
   HRESULT start_;
 };
 
+// The arguments of one creation.
 struct CreateCall {
+  MFVirtualCameraType type;
+  MFVirtualCameraLifetime lifetime;
+  MFVirtualCameraAccess access;
   std::string name;
   std::string source;
+  const GUID* categories;
+  ULONG category_count;
 };
+
+// A creation seam that records its arguments and answers with `make` (the call's position, the
+// camera out-parameter).
+devices::CreateCamera recording(std::vector<CreateCall>& calls,
+                                std::function<HRESULT(std::size_t, IMFVirtualCamera**)> make) {
+  return [&calls, make](MFVirtualCameraType type, MFVirtualCameraLifetime lifetime,
+                        MFVirtualCameraAccess access, LPCWSTR name, LPCWSTR source,
+                        const GUID* categories, ULONG category_count, IMFVirtualCamera** out) {
+    calls.push_back({type, lifetime, access, shared::win::narrow(name), shared::win::narrow(source),
+                     categories, category_count});
+    return make(calls.size() - 1, out);
+  };
+}
 
 std::vector<Device> three_cameras() {
   return {{"Front", "\\\\?\\usb#front"}, {"Desk", "\\\\?\\usb#desk"}, {"Room", "\\\\?\\usb#room"}};
 }
 
+TEST(Publish, EachCameraIsASessionSoftwareSourceForTheUserNamedForItsSlot) {
+  auto journal = std::make_shared<Journal>();
+  std::vector<CreateCall> calls;
+  const std::vector<Device> physical = {{"Front", "\\\\?\\usb#front"},
+                                        {"Desk", "\\\\?\\usb#desk"},
+                                        {"Room", "\\\\?\\usb#room"},
+                                        {"Back \u00e9", "\\\\?\\usb#back"}};
+  const devices::VirtualCameras::Published published = devices::VirtualCameras::publish(
+      physical, "Acme", recording(calls, [&](std::size_t i, IMFVirtualCamera** out) {
+        *out = new FakeCamera(journal, std::to_string(i), S_OK);
+        return S_OK;
+      }));
+  ASSERT_EQ(calls.size(), physical.size());
+  for (unsigned i = 0; i < calls.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(calls[i].type, MFVirtualCameraType_SoftwareCameraSource);
+    EXPECT_EQ(calls[i].lifetime, MFVirtualCameraLifetime_Session);
+    EXPECT_EQ(calls[i].access, MFVirtualCameraAccess_CurrentUser);
+    EXPECT_EQ(calls[i].name, shared::camera_name(physical[i].name, "Acme"));
+    EXPECT_EQ(calls[i].source, shared::clsid_text(i));
+    EXPECT_EQ(calls[i].categories, nullptr);
+    EXPECT_EQ(calls[i].category_count, 0u);
+  }
+  EXPECT_EQ(published.cameras.names().size(), physical.size());
+  EXPECT_FALSE(published.error);
+}
+
 TEST(Publish, FailedCreationLeavesTheOthersAndNamesTheCamera) {
   auto journal = std::make_shared<Journal>();
   std::vector<CreateCall> created;
-  const devices::CreateCamera create = [&](LPCWSTR name, LPCWSTR source, IMFVirtualCamera** out) {
-    created.push_back({shared::win::narrow(name), shared::win::narrow(source)});
-    if (created.size() == 2) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    *out = new FakeCamera(journal, std::to_string(created.size() - 1), S_OK);
-    return S_OK;
-  };
+  const devices::CreateCamera create =
+      recording(created, [&](std::size_t i, IMFVirtualCamera** out) {
+        if (i == 1) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+        *out = new FakeCamera(journal, std::to_string(i), S_OK);
+        return S_OK;
+      });
   {
     devices::VirtualCameras::Published published =
         devices::VirtualCameras::publish(three_cameras(), "Acme", create);
@@ -140,12 +187,11 @@ TEST(Publish, FailedCreationLeavesTheOthersAndNamesTheCamera) {
 
 TEST(Publish, CameraThatDoesNotStartIsReleasedUnremoved) {
   auto journal = std::make_shared<Journal>();
-  int n = 0;
-  const devices::CreateCamera create = [&](LPCWSTR, LPCWSTR, IMFVirtualCamera** out) {
-    const int i = n++;
+  std::vector<CreateCall> calls;
+  const devices::CreateCamera create = recording(calls, [&](std::size_t i, IMFVirtualCamera** out) {
     *out = new FakeCamera(journal, std::to_string(i), i == 0 ? E_ACCESSDENIED : S_OK);
     return S_OK;
-  };
+  });
   devices::VirtualCameras::Published published =
       devices::VirtualCameras::publish({three_cameras()[0], three_cameras()[1]}, "Acme", create);
   EXPECT_EQ(published.cameras.names(), (std::vector<std::string>{"Desk - Acme Watermark"}));
@@ -155,15 +201,14 @@ TEST(Publish, CameraThatDoesNotStartIsReleasedUnremoved) {
 }
 
 TEST(Publish, EmptyListAndEveryCameraFailing) {
-  int calls = 0;
-  const devices::CreateCamera fail = [&](LPCWSTR, LPCWSTR, IMFVirtualCamera**) {
-    ++calls;
-    return calls == 1 ? E_OUTOFMEMORY : E_INVALIDARG;
-  };
+  std::vector<CreateCall> calls;
+  const devices::CreateCamera fail = recording(calls, [](std::size_t i, IMFVirtualCamera**) {
+    return i == 0 ? E_OUTOFMEMORY : E_INVALIDARG;
+  });
   devices::VirtualCameras::Published none = devices::VirtualCameras::publish({}, "Acme", fail);
   EXPECT_TRUE(none.cameras.is_empty());
   EXPECT_FALSE(none.error);
-  EXPECT_EQ(calls, 0);
+  EXPECT_TRUE(calls.empty());
 
   devices::VirtualCameras::Published failed =
       devices::VirtualCameras::publish(three_cameras(), "Acme", fail);
@@ -191,7 +236,10 @@ TEST(SensorGroup, MissingFunctionsFailTheirCallsOnly) {
   EXPECT_EQ(monitor.error(), shared::win::hresult_error(monitor.error().code()));
 
   IMFVirtualCamera* camera = nullptr;
-  EXPECT_EQ(devices::create_virtual_camera(L"x", L"{}", &camera), monitor.error().code());
+  EXPECT_EQ(devices::create_virtual_camera(
+                MFVirtualCameraType_SoftwareCameraSource, MFVirtualCameraLifetime_Session,
+                MFVirtualCameraAccess_CurrentUser, L"x", L"{}", nullptr, 0, &camera),
+            monitor.error().code());
   EXPECT_EQ(camera, nullptr);
   devices::VirtualCameras::Published published =
       devices::VirtualCameras::publish(three_cameras(), "Acme");

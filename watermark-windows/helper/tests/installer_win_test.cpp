@@ -114,6 +114,12 @@ bool platform_keeps_file_dacls(const std::string& scratch) {
   return kept;
 }
 
+// Deletes a file even when it is read-only.
+void remove_file(const std::string& path) {
+  SetFileAttributesW(wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(wide(path).c_str());
+}
+
 void delete_tree(const std::string& path) {
   std::error_code error;
   std::filesystem::remove_all(std::filesystem::path(wide(path)), error);
@@ -135,11 +141,12 @@ class Installer : public ::testing::Test {
   }
   void TearDown() override {
     clean();
-    DeleteFileW(wide(beside(install::PROXY_DLL)).c_str());
-    DeleteFileW(wide(beside(install::BACKEND_DLL)).c_str());
+    remove_file(beside(install::PROXY_DLL));
+    remove_file(beside(install::BACKEND_DLL));
   }
 
   static void clean() {
+    remove_file(shared::join_path(shared::install_dir(), install::staged_name()));
     delete_tree(shared::install_dir());
     clear_registration();
   }
@@ -151,7 +158,7 @@ class Installer : public ::testing::Test {
     for (const auto& [variant, name] :
          {std::pair{proxy, install::PROXY_DLL}, std::pair{backend, install::BACKEND_DLL}}) {
       const std::wstring target = wide(beside(name));
-      DeleteFileW(target.c_str());
+      remove_file(beside(name));
       if (!variant.empty()) {
         ASSERT_TRUE(CopyFileW(wide(signed_file(variant, name)).c_str(), target.c_str(), FALSE))
             << variant;
@@ -226,6 +233,23 @@ TEST_F(Installer, SecondInstallWithTheSameDllsRewritesNeither) {
   EXPECT_TRUE(install::is_installed());
 }
 
+// A proxy shipped read-only, as a packager may leave it: its staged copy must not keep the
+// attribute, or it could not be deleted and every later install would fail to stage.
+TEST_F(Installer, ReadOnlyShippedProxyInstallsAgainAndAgain) {
+  ship("good");
+  ASSERT_TRUE(
+      SetFileAttributesW(wide(beside(install::PROXY_DLL)).c_str(), FILE_ATTRIBUTE_READONLY));
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    const shared::Result<void> done = install::install_elevated();
+    ASSERT_TRUE(done) << done.error().text();
+    EXPECT_FALSE(exists(path(install::staged_name())));
+    EXPECT_EQ(read_bytes(path(install::PROXY_DLL)),
+              read_bytes(signed_file("good", install::PROXY_DLL)));
+    EXPECT_TRUE(install::is_installed());
+  }
+}
+
 TEST_F(Installer, UpdateSwitchesToTheNewBackendAndDropsTheOld) {
   ship("good");
   ASSERT_TRUE(install::install_elevated());
@@ -247,10 +271,8 @@ TEST_F(Installer, FailedSignatureCheckLeavesTheEarlierInstallation) {
     bool new_folder_kept;  // the configuration already names the shipped backend
   };
   const Case cases[] = {
-      {"subject", "subject", false},
-      {"issuer", "good2", false},
-      {"good2", "unsigned", false},
-      {"nocn", "good", true},
+      {"subject", "subject", false}, {"issuer", "good2", false},      {"good2", "unsigned", false},
+      {"nocn", "good", true},        {"tampered", "tampered", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.proxy) + " / " + c.backend);
@@ -339,6 +361,43 @@ TEST_F(Installer, StateFileGetsTheAccessListInPlaceOfAnother) {
   EXPECT_EQ(read_bytes(state), Bytes(8192, 3));
 }
 
+// Wine does not keep file access lists, so what is handed to the platform is recorded instead:
+// the state file's access list, for a new file and an existing one alike.
+TEST_F(Installer, StateFileAccessListIsHandedToThePlatform) {
+  ASSERT_TRUE(CreateDirectoryW(wide(dir_).c_str(), nullptr));
+  const std::string state = path("state.bin");
+  struct Call {
+    std::string path;
+    std::uint32_t information;
+    std::string dacl;
+  };
+  std::vector<Call> calls;
+  const install::SetFileAccess record = [&](const std::string& file, std::uint32_t information,
+                                            void* descriptor) {
+    calls.push_back({file, information, dacl_of_descriptor(descriptor)});
+    return true;
+  };
+  for (const char* which : {"new", "existing"}) {
+    SCOPED_TRACE(which);
+    calls.clear();
+    const shared::Result<void> done = install::secure_state_file(state, record);
+    ASSERT_TRUE(done) << done.error().text();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].path, state);
+    EXPECT_EQ(calls[0].information, static_cast<std::uint32_t>(DACL_SECURITY_INFORMATION));
+    EXPECT_EQ(calls[0].dacl, rendered(install::state_sddl()));
+  }
+
+  // A refused access list fails the step with the HRESULT form of the code.
+  const install::SetFileAccess refuse = [](const std::string&, std::uint32_t, void*) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  };
+  const shared::Result<void> refused = install::secure_state_file(state, refuse);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(static_cast<std::uint32_t>(refused.error().code()), 0x80070005u);
+}
+
 TEST_F(Installer, DescriptorHoldsExactlyTheStateAccessList) {
   const shared::Result<install::Descriptor> descriptor =
       install::Descriptor::create(install::state_sddl());
@@ -404,6 +463,68 @@ TEST_F(Installer, LoadedProxyIsMovedAsideAndItsLeftoverDeletedLater) {
   ship("good");
   ASSERT_TRUE(install::install_elevated());
   EXPECT_FALSE(exists(path(leftovers[0])));
+}
+
+struct Finished {
+  DWORD code;
+  std::string error_output;
+};
+
+// Runs the program with standard error on a pipe and everything else closed.
+Finished run_capturing_errors(std::wstring command) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return {99, "no pipe"};
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdError = write_end;
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(write_end);
+  if (!started) {
+    CloseHandle(read_end);
+    return {99, "not started"};
+  }
+  std::string output;
+  char buffer[256];
+  DWORD read = 0;
+  while (ReadFile(read_end, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    output.append(buffer, read);
+  }
+  CloseHandle(read_end);
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 99;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return {code, output};
+}
+
+// What the user's copy reports when the relaunch fails: only a declined prompt is told, in one
+// line that ends in a bare LF.
+TEST_F(Installer, FailedRelaunchReportsOnlyTheDeclinedPrompt) {
+  struct Case {
+    std::uint32_t error;
+    std::string output;
+  };
+  const Case cases[] = {
+      {ERROR_CANCELLED, "Administrator permission was declined\n"},
+      {static_cast<std::uint32_t>(HRESULT_FROM_WIN32(ERROR_CANCELLED)),
+       "Administrator permission was declined\n"},
+      {ERROR_FILE_NOT_FOUND, ""},
+      {ERROR_ACCESS_DENIED, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    const Finished finished = run_capturing_errors(
+        L"\"" + wide(beside(VT_TEST_PROGRAM)) + L"\" --launch-fails " + std::to_wstring(c.error));
+    EXPECT_EQ(finished.code, 1u);
+    EXPECT_EQ(finished.error_output, c.output);
+  }
 }
 
 // The real relaunch: a program that calls install::install starts its own elevated copy with

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,89 @@ TEST(SelectMode, Table) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(VantorelWatermark::select_mode(c.args), c.expected) << testing::PrintToString(c.args);
+  }
+}
+
+// What each action of a fake run answers.
+struct Outcomes {
+  bool installed;
+  int install;
+  std::optional<shared::Error> elevated_error;
+  bool denied;
+  int service;
+};
+
+struct RunCase {
+  const char* what;
+  Mode mode;
+  Outcomes outcomes;
+  int exit_code;
+  std::vector<std::string> ran;
+  std::vector<std::string> error_lines;
+};
+
+TEST(RunMode, ExitCodesAndStandardErrorOfEveryMode) {
+  const shared::Error denied = shared::Error::from_io(5, "Access is denied.");
+  const shared::Error unsigned_dlls =
+      shared::Error::own("watermark camera DLLs failed signature verification");
+  // Every action succeeds or answers yes; every action fails or answers no.
+  const Outcomes yes{true, 0, std::nullopt, true, 0};
+  const Outcomes no{false, 1, denied, false, 1};
+  Outcomes unsigned_check = no;
+  unsigned_check.elevated_error = unsigned_dlls;
+  const std::vector<std::string> none;
+  const RunCase cases[] = {
+      {"current installation", Mode::extension_status, yes, 0, {"is_installed"}, none},
+      // 3, not 1: the desktop application tells "not installed" from a failed run.
+      {"no current installation", Mode::extension_status, no, 3, {"is_installed"}, none},
+      {"install succeeded", Mode::install_extension, yes, 0, {"install"}, none},
+      {"install failed", Mode::install_extension, no, 1, {"install"}, none},
+      {"elevated install", Mode::install_elevated, yes, 0, {"install_elevated"}, none},
+      {"elevated install failed",
+       Mode::install_elevated,
+       no,
+       1,
+       {"install_elevated"},
+       {"install failed: Access is denied. (os error 5)"}},
+      {"signature check failed",
+       Mode::install_elevated,
+       unsigned_check,
+       1,
+       {"install_elevated"},
+       {"install failed: watermark camera DLLs failed signature verification"}},
+      {"camera denied", Mode::camera_status, yes, 1, {"camera_denied"}, none},
+      {"camera allowed", Mode::camera_status, no, 0, {"camera_denied"}, none},
+      {"request while denied", Mode::request_camera, yes, 1, {"camera_denied"}, none},
+      {"request: only asks", Mode::request_camera, no, 0, {"camera_denied"}, none},
+      {"input ended", Mode::service, yes, 0, {"service"}, none},
+      {"output failed", Mode::service, no, 1, {"service"}, none},
+      {"no flag runs nothing", Mode::unknown, yes, 1, none, none},
+  };
+  for (const RunCase& c : cases) {
+    std::vector<std::string> ran;
+    std::vector<std::string> error_lines;
+    const Outcomes& o = c.outcomes;
+    // An action that notes its name and gives the outcome.
+    const auto answer = [&ran](const char* name, auto value) {
+      return [&ran, name, value] {
+        ran.push_back(name);
+        return value;
+      };
+    };
+    const shared::Result<void> elevated =
+        o.elevated_error ? shared::Result<void>(std::unexpected(*o.elevated_error))
+                         : shared::Result<void>();
+    const VantorelWatermark::ModeActions actions{
+        .is_installed = answer("is_installed", o.installed),
+        .install = answer("install", o.install),
+        .install_elevated = answer("install_elevated", elevated),
+        .camera_denied = answer("camera_denied", o.denied),
+        .service = answer("service", o.service),
+        .write_error_line = [&](std::string_view line) { error_lines.emplace_back(line); },
+    };
+    EXPECT_EQ(VantorelWatermark::run_mode(c.mode, actions), c.exit_code) << c.what;
+    EXPECT_EQ(ran, c.ran) << c.what;
+    EXPECT_EQ(error_lines, c.error_lines) << c.what;
   }
 }
 

@@ -7,12 +7,12 @@ usage: service_e2e_test.py WINE_RUN EXE WINEPREFIX
 
 import json
 import os
-import queue
 import struct
 import subprocess
 import sys
-import threading
 import time
+
+from helper_process import Helper, check, finish, wait_exit
 
 WINE_RUN, EXE, PREFIX = sys.argv[1:4]
 os.environ["WINEPREFIX"] = PREFIX
@@ -25,96 +25,10 @@ CONSENT_KEY = (r"HKCU\Software\Microsoft\Windows\CurrentVersion\CapabilityAccess
 READY = '{"event":"ready"}'
 EMPTY_STATUS = ('{"event":"status","sinkReady":false,"watermarkConsumers":[],'
                 '"physicalCameraInUse":false,"cameraPermission":"granted","cameraNames":[]}')
-TIMEOUT = 15
-
-failures = []
 
 
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what, flush=True)
-
-
-class Helper:
-    """One running service with a thread that collects its output lines."""
-
-    def __init__(self, *args):
-        self.process = subprocess.Popen([WINE_RUN, EXE, *args], stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        self.lines = queue.Queue()
-        self.raw = []
-        self.forced = 0  # status lines still owed to commands sent
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        for raw in self.process.stdout:
-            self.raw.append(raw)
-            self.lines.put(raw)
-        self.lines.put(None)
-
-    def send(self, obj):
-        if obj.get("command") in ("set_transcribing", "set_usage_monitoring"):
-            self.forced += 1
-        self.process.stdin.write((json.dumps(obj, separators=(",", ":")) + "\n").encode())
-        self.process.stdin.flush()
-
-    def next_line(self, timeout=TIMEOUT):
-        """The next line without its LF, or None at the end of output or after the timeout."""
-        try:
-            raw = self.lines.get(timeout=timeout)
-        except queue.Empty:
-            return None
-        if raw is None:
-            return None
-        check(raw.endswith(b"\n") and not raw.endswith(b"\r\n"), f"line ends in a bare LF: {raw!r}")
-        text = raw.rstrip(b"\n").decode("utf-8")
-        try:
-            json.loads(text)
-        except ValueError:
-            check(False, f"line parses as JSON: {text!r}")
-        return text
-
-    def lines_for(self, seconds):
-        out = []
-        end = time.monotonic() + seconds
-        while (left := end - time.monotonic()) > 0:
-            line = self.next_line(left)
-            if line is None:
-                break
-            out.append(line)
-        return out
-
-    def barrier(self):
-        """Waits until every command sent so far was handled: each command that forces a status
-        is answered by one, in order. Only valid once the first tick's status has been read, since
-        nothing else changes the status here."""
-        self.send({"command": "set_usage_monitoring", "active": False})
-        line = None
-        while self.forced > 0:
-            line = self.next_line()
-            if line is None:
-                check(False, "status after set_usage_monitoring")
-                return None
-            if json.loads(line).get("event") == "status":
-                self.forced -= 1
-        return line
-
-    def close(self):
-        self.process.stdin.close()
-        code = wait_exit(self.process)
-        while self.next_line(1) is not None:
-            pass
-        self.process.stderr.read()
-        return code
-
-
-def wait_exit(process):
-    try:
-        return process.wait(TIMEOUT)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        return None
+def start(*args):
+    return Helper([WINE_RUN, EXE, *args])
 
 
 def one_shot(*args):
@@ -139,7 +53,7 @@ def read_state():
 
 
 def service_without_state():
-    helper = Helper()
+    helper = start()
     check(helper.next_line() == READY, "the first line is exactly the ready event")
     first = helper.lines_for(2.5)
     errors = [json.loads(l)["message"] for l in first if json.loads(l)["event"] == "error"]
@@ -161,21 +75,35 @@ def service_without_state():
     check(all(l.endswith(b"\n") for l in helper.raw), "every line whole")
 
 
-def service_input_ends():
-    """Invalid UTF-8 ends the service with 0 before the line is handled; a CR LF line end works."""
-    helper = Helper()
+def past_first_tick():
+    """A started service whose first lines (ready, the first tick's) have been read."""
+    helper = start()
     check(helper.next_line() == READY, "ready")
     helper.lines_for(1.5)
-    helper.process.stdin.write(b'{"command":"set_transcribing","active":true}\r\n')
-    helper.process.stdin.flush()
+    return helper
+
+
+def service_input_ends():
+    """Invalid UTF-8 ends the service with 0 before the line is handled; a CR LF line end works."""
+    helper = past_first_tick()
+    helper.write(b'{"command":"set_transcribing","active":true}\r\n')
     check(helper.next_line() == EMPTY_STATUS, "a CR LF line is handled")
-    helper.process.stdin.write(b'{"command":"set_transcribing","appName":"\xff"}\n')
-    helper.process.stdin.write(b'{"command":"set_transcribing","active":true}\n')
-    helper.process.stdin.flush()
+    helper.write(b'{"command":"set_transcribing","appName":"\xff"}\n'
+                 b'{"command":"set_transcribing","active":true}\n')
     code = wait_exit(helper.process)
     check(code == 0, f"invalid UTF-8 ends the service with 0, got {code}")
     check(helper.lines_for(1) == [], "nothing handled after the invalid line")
     helper.close()
+
+
+def last_line_without_line_end():
+    """A last command without LF, followed by the closing of the pipe, is still applied."""
+    helper = past_first_tick()
+    helper.write(b'{"command":"set_transcribing","active":true}')
+    helper.process.stdin.close()
+    code = wait_exit(helper.process)
+    check(code == 0, f"the end of input ends the service with 0, got {code}")
+    check(helper.lines_for(1) == [EMPTY_STATUS], "the last line was handled before the end")
 
 
 def output_closed():
@@ -193,7 +121,7 @@ def service_with_state():
     with open(STATE, "wb") as f:
         f.write(b"\0" * STATE_SIZE)
     try:
-        helper = Helper()
+        helper = start()
         check(helper.next_line() == READY, "ready with state.bin present")
         helper.lines_for(1.5)
         state = read_state()
@@ -254,7 +182,7 @@ def one_shot_modes():
             check(code == 1 and out == b"", f"{flag} with Deny: {code}")
         code, _, _ = one_shot("--camera-status", "--extension-status")
         check(code == 3, f"--extension-status wins over --camera-status: {code}")
-        helper = Helper()
+        helper = start()
         check(helper.next_line() == READY, "ready")
         helper.lines_for(1.5)
         status = helper.barrier()
@@ -269,14 +197,11 @@ def main():
         os.remove(STATE)
     service_without_state()
     service_input_ends()
+    last_line_without_line_end()
     output_closed()
     service_with_state()
     one_shot_modes()
-    if failures:
-        print(f"{len(failures)} check(s) failed")
-        return 1
-    print("all end-to-end checks passed")
-    return 0
+    return finish("all end-to-end checks passed")
 
 
 if __name__ == "__main__":

@@ -3,11 +3,13 @@
 #include <chrono>
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "json.hpp"
@@ -74,8 +76,12 @@ class FakeHost final : public service::Host {
   service::Published publish(const std::vector<Device>& physical,
                              const std::string& brand) override {
     published.push_back(brand);
-    std::vector<std::string> names;
     service::Published result;
+    if (given_names) {
+      result.cameras = std::make_unique<Set>(*this, *given_names);
+      return result;
+    }
+    std::vector<std::string> names;
     for (std::size_t i = 0; i < physical.size(); ++i) {
       if (failing_slots.count(i)) {
         result.error =
@@ -124,6 +130,8 @@ class FakeHost final : public service::Host {
   std::optional<shared::Error> monitor_error;
   std::vector<Device> devices;
   std::set<std::size_t> failing_slots;
+  // When set, publishing gives these names and adds no devices of its own.
+  std::optional<std::vector<std::string>> given_names;
   bool registered = true;
   bool denied = false;
   devices::Activity streams;
@@ -455,6 +463,98 @@ TEST_F(ServiceTest, NamesOfNewCamerasAppearOneRefreshLater) {
                 {"Cam 0 - Acme Watermark (device)", "Cam 1 - Acme Watermark (device)"})});
 }
 
+TEST_F(ServiceTest, CameraNamesRules) {
+  const auto own = [](const std::string& name, const std::string& id) {
+    return Device{name, "\\\\?\\SWD#VCAMDEVAPI#" + id};
+  };
+  std::vector<std::string> many_given;
+  std::vector<Device> many_devices;
+  for (int i = 24; i >= 0; --i) many_devices.push_back(own("N" + std::to_string(100 + i), "n"));
+  for (int i = 0; i < 25; ++i) many_given.push_back("N" + std::to_string(100 + i));
+  std::vector<std::string> first_twenty;
+  for (int i = 0; i < 20; ++i) first_twenty.push_back("N" + std::to_string(100 + i));
+
+  struct Case {
+    const char* what;
+    std::vector<std::string> given;
+    std::vector<Device> devices;
+    std::vector<std::string> names;
+  };
+  const Case cases[] = {
+      {"the first matching device of each name, in the order of the names",
+       {"B", "A"},
+       {own("A one", "a1"), own("B one", "b1"), own("A two", "a2")},
+       {"B one", "A one"}},
+      {"a name without a device is left out",
+       {"A", "Z"},
+       {own("A one", "a1"), own("B one", "b1")},
+       {"A one"}},
+      {"a device matching two names counts for each",
+       {"A", "A o"},
+       {own("A one", "a1")},
+       {"A one", "A one"}},
+      {"physical cameras count too when their names match", {"Cam 0"}, {}, {"Cam 0"}},
+      {"at most twenty", many_given, many_devices, first_twenty},
+  };
+  for (const Case& c : cases) {
+    FakeHost h;
+    h.devices = cameras(1);
+    h.devices.insert(h.devices.end(), c.devices.begin(), c.devices.end());
+    h.given_names = c.given;
+    Service s = service::start(h);
+    s.tick();
+    EXPECT_EQ(h.lines.back().line, status_line(true, {}, false, "granted", c.names)) << c.what;
+  }
+}
+
+TEST_F(ServiceTest, AnyChangeOfOnePhysicalCameraRecreatesTheSet) {
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<Device>&)> change;
+  };
+  const Case cases[] = {
+      {"one link", [](auto& d) { d[1].link += "#2"; }},
+      {"one name", [](auto& d) { d[0].name = "Renamed"; }},
+      {"the order", [](auto& d) { std::swap(d[0], d[1]); }},
+      {"one camera more", [](auto& d) { d.push_back(cameras(3)[2]); }},
+      {"one camera less", [](auto& d) { d.pop_back(); }},
+  };
+  for (const Case& c : cases) {
+    FakeHost h;
+    h.devices = cameras(2);
+    Service s = service::start(h);
+    s.tick();
+    h.advance(service::REFRESH_INTERVAL);
+    s.tick();
+    ASSERT_EQ(h.published.size(), 1u) << c.what << ": unchanged cameras are kept";
+
+    c.change(h.devices);
+    h.advance(service::REFRESH_INTERVAL);
+    s.tick();
+    EXPECT_EQ(h.published.size(), 2u) << c.what;
+    EXPECT_EQ(h.removed, 1) << c.what;
+    const auto texts = h.texts();
+    for (std::size_t i = 0; i < shared::SLOT_COUNT; ++i) {
+      EXPECT_EQ(texts[i + 1], i < h.devices.size() ? h.devices[i].link : "") << c.what;
+    }
+  }
+}
+
+TEST_F(ServiceTest, BrandingWhileTheStateFileIsClosedReachesTheTitleWhenItOpens) {
+  host.open_error = shared::Error::from_hresult(service::FILE_NOT_FOUND);
+  host.devices = cameras(1);
+  Service s = started();
+  s.tick();
+  s.handle(branding("Acme"));
+  EXPECT_EQ(host.texts(), (std::vector<std::string>{"", "", "", "", ""}));
+
+  host.install();
+  host.advance(1s);
+  s.tick();
+  EXPECT_EQ(host.texts(), (std::vector<std::string>{"Acme", cameras(1)[0].link, "", "", ""}));
+  EXPECT_EQ(host.published, std::vector<std::string>{"Acme"});
+}
+
 TEST_F(ServiceTest, EveryCameraFailingIsReportedOnceAndNotRetried) {
   host.devices = cameras(2);
   host.failing_slots = {0, 1};
@@ -618,6 +718,38 @@ TEST(LineChannel, DeliversInOrderThenTimesOutOrCloses) {
   channel.close();
   EXPECT_EQ(channel.receive(0ms).line, "c");
   EXPECT_EQ(channel.receive(0ms).status, service::Inbox::Status::closed);
+}
+
+TEST(LineChannel, WaitHandledLastsUntilEveryLineSentIsHandled) {
+  service::LineChannel channel;
+  EXPECT_TRUE(channel.wait_handled(0ms));
+  channel.send("a");
+  channel.send("b");
+  EXPECT_FALSE(channel.wait_handled(1ms));
+  channel.receive(0ms);
+  channel.handled();
+  EXPECT_FALSE(channel.wait_handled(1ms));
+  channel.receive(0ms);
+  std::thread loop([&] {
+    std::this_thread::sleep_for(20ms);
+    channel.handled();
+  });
+  EXPECT_TRUE(channel.wait_handled(10s));
+  loop.join();
+}
+
+// The end of input waits on this: every line the loop took from the channel counts as handled
+// only once the service has applied it.
+TEST_F(ServiceTest, LoopReportsEachLineHandled) {
+  service::LineChannel channel;
+  channel.send(transcribing(true));
+  channel.send(R"({"command":"set_preview","active":true})");
+  channel.close();
+  Service s = started();
+  EXPECT_EQ(service::run_loop(s, channel, host), 0);
+  EXPECT_TRUE(channel.wait_handled(0ms));
+  EXPECT_EQ(host.record->badge_on.load(), 1u);
+  EXPECT_EQ(host.take_lines().front(), EMPTY_STATUS);
 }
 
 TEST(ReadLines, SplitsAndStops) {

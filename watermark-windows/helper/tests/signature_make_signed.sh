@@ -9,6 +9,7 @@
 #   issuer      publisher leaf under an authority of another name
 #   case        leaf named "vantorel gmbh" under the expected authority
 #   nocn        leaf without a common name (organisation only) under the expected authority
+#   tampered    the publisher's signature over bytes changed after signing (a bad digest)
 #   unsigned    the DLL as built
 set -euo pipefail
 out=$1
@@ -58,6 +59,13 @@ sign subject other_subject "$dll1"
 sign issuer publisher_other_ca "$dll1"
 sign case lower_case "$dll1"
 sign nocn no_cn "$dll1"
+# One byte of the DOS stub's message, which the signed digest covers, changed after signing.
+stub_message_byte=80
+mkdir -p "$out/tampered"
+for name in VantorelVirtualCamera.dll VantorelVirtualCameraBackend.dll; do
+  cp "$out/good/$name" "$out/tampered/$name"
+  printf 'X' | dd of="$out/tampered/$name" bs=1 seek=$stub_message_byte conv=notrunc status=none
+done
 mkdir -p "$out/unsigned"
 cp "$dll1" "$out/unsigned/VantorelVirtualCamera.dll"
 cp "$dll1" "$out/unsigned/VantorelVirtualCameraBackend.dll"

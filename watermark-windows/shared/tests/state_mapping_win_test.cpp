@@ -55,6 +55,16 @@ TEST_F(StateMappingTest, MissingFileAndMissingFolderFailInBothModes) {
   EXPECT_FALSE(fs::exists(install_path()));
 }
 
+// A failed step leaves nothing open: the file, opened without delete sharing, can be deleted.
+TEST_F(StateMappingTest, FailedOpenLeavesNoHandle) {
+  // Too short to be mapped read-only at full size; a writable mapping would lengthen it.
+  write_file(state_file(), std::vector<unsigned char>(100, 7));
+  auto mapping = StateMapping::open(false);
+  ASSERT_FALSE(mapping.has_value());
+  EXPECT_EQ(read_file(state_file()), std::vector<unsigned char>(100, 7));
+  EXPECT_TRUE(DeleteFileW(state_file().c_str())) << GetLastError();
+}
+
 TEST_F(StateMappingTest, FirstWritableOpenStampsVersionAndMagicOnly) {
   write_file(state_file(), std::vector<unsigned char>(shared::STATE_SIZE, 0));
   {

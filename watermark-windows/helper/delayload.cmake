@@ -1,0 +1,53 @@
+# The elevated copy of VantorelWatermark runs from a folder that its user may be able to write
+# to, so a DLL planted there must never load. The executable imports at start-up only DLLs that
+# the system always takes from its KnownDLLs; the platform DLLs below load at their first call
+# instead, once main has restricted the DLL search to System32.
+#
+# Modules link vt_delayed_<name> in place of <name>. With mingw-w64 that is a delay-import
+# library made here by dlltool from the export names of mingw-w64's own import library; with
+# MSVC it is the plain import library, and vt_delay_load() adds /DELAYLOAD to the executable.
+set(VT_DELAYED_DLLS crypt32 wintrust mf mfplat)
+
+# The portable build links no platform DLL.
+if(WIN32)
+  if(MINGW)
+    set(delay_dir ${CMAKE_CURRENT_BINARY_DIR}/delayload)
+    file(MAKE_DIRECTORY ${delay_dir})
+  endif()
+
+  foreach(name ${VT_DELAYED_DLLS})
+    add_library(vt_delayed_${name} INTERFACE)
+    if(NOT MINGW)
+      target_link_libraries(vt_delayed_${name} INTERFACE ${name})
+      continue()
+    endif()
+
+    find_library(VT_IMPORT_LIBRARY_${name} ${name} REQUIRED)
+    set(import_library ${VT_IMPORT_LIBRARY_${name}})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${import_library})
+    execute_process(COMMAND ${CMAKE_NM} -g ${import_library} OUTPUT_VARIABLE symbols
+                    COMMAND_ERROR_IS_FATAL ANY)
+    # Each function of the import library has a code thunk ("T name"); data exports have none
+    # and cannot be delay-loaded anyway.
+    string(REGEX MATCHALL "[0-9a-f]+ T [A-Za-z0-9_@?$]+" thunks "${symbols}")
+    list(TRANSFORM thunks REPLACE "^[0-9a-f]+ T " "")
+    list(REMOVE_DUPLICATES thunks)
+    list(JOIN thunks "\n  " exports)
+    file(WRITE ${delay_dir}/${name}.def "LIBRARY ${name}.dll\nEXPORTS\n  ${exports}\n")
+    set(delay_library ${delay_dir}/lib${name}_delay.a)
+    execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${delay_dir}/${name}.def
+                            --dllname ${name}.dll --output-delaylib ${delay_library}
+                    COMMAND_ERROR_IS_FATAL ANY)
+    target_link_libraries(vt_delayed_${name} INTERFACE ${delay_library})
+  endforeach()
+endif()
+
+# The MSVC side of the same: the executable's imports of these DLLs become delay-loaded.
+function(vt_delay_load target)
+  if(MSVC)
+    foreach(name ${VT_DELAYED_DLLS})
+      target_link_options(${target} PRIVATE /DELAYLOAD:${name}.dll)
+    endforeach()
+    target_link_libraries(${target} PRIVATE delayimp)
+  endif()
+endfunction()
