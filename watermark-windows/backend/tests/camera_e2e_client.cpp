@@ -7,6 +7,8 @@
 // usage: camera_e2e_client.exe PICTURE_DIR
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <mfapi.h>
 #include <mferror.h>
 #include <mfidl.h>
@@ -179,6 +181,8 @@ std::string describe(const std::string& name, const std::uint8_t* luma) {
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const std::string pictures = argv[1];
+  // Lines end in a bare LF, as the other programs' lines that the test scripts read.
+  _setmode(_fileno(stdout), _O_BINARY);
   check(CoInitializeEx(nullptr, COINIT_MULTITHREADED), "CoInitializeEx");
   check(MFStartup(MF_VERSION, MFSTARTUP_LITE), "MFStartup");
 

@@ -10,12 +10,14 @@ usage: camera_e2e_test.py WINE_RUN HELPER_EXE BACKEND_DLL PROXY_DLL CLIENT_EXE P
 
 import json
 import os
-import queue
 import shutil
 import subprocess
 import sys
-import threading
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "helper",
+                                "tests"))
+from helper_process import Helper, check, finish  # noqa: E402
 
 (WINE_RUN, HELPER_EXE, BACKEND_DLL, PROXY_DLL, CLIENT_EXE, PKI_DIR, PREFIX, WORK_DIR,
  PICTURE_DIR) = sys.argv[1:10]
@@ -26,71 +28,34 @@ CLASS_KEYS = [r"HKLM\Software\Classes\CLSID\{4E8B1A2C-6D3F-4A7B-9E51-3C2D8F6A0B9
               for slot in range(4)]
 BRAND = "Acme Studio"
 HEARTBEAT_TIMEOUT = 5.0
-TIMEOUT = 30
-
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what, flush=True)
-    return condition
+# The first frame of a source builds its compositor, which takes a while under Wine.
+FRAME_TIMEOUT = 60
 
 
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-class Process:
-    """A Windows program on pipes, with a thread that collects its output lines."""
-
-    def __init__(self, *args):
-        self.process = subprocess.Popen([WINE_RUN, *args], stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.lines = queue.Queue()
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        for raw in self.process.stdout:
-            self.lines.put(raw.decode("utf-8", "replace").rstrip("\r\n"))
-        self.lines.put(None)
-
-    def send(self, text):
-        try:
-            self.process.stdin.write((text + "\n").encode())
-            self.process.stdin.flush()
-        except BrokenPipeError:
-            check(False, f"{text!r} sent to a program that has ended")
-
-    def next_json(self, timeout=TIMEOUT):
-        try:
-            line = self.lines.get(timeout=timeout)
-        except queue.Empty:
-            return None
-        return json.loads(line) if line else None
-
-    def close(self):
-        try:
-            self.process.stdin.close()
-        except BrokenPipeError:
-            pass
-        try:
-            return self.process.wait(TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            return None
+def next_json(process, timeout=FRAME_TIMEOUT):
+    line = process.next_line(timeout)
+    return json.loads(line) if line is not None else None
 
 
-class Helper(Process):
-    def command(self, obj):
-        self.send(json.dumps(obj, separators=(",", ":")))
+def wait_event(helper, event):
+    while (line := next_json(helper)) is not None:
+        if line.get("event") == event:
+            return line
+    return None
 
-    def wait_event(self, event):
-        while (line := self.next_json()) is not None:
-            if line.get("event") == event:
-                return line
+
+def request_frame(client, name):
+    """One frame from the client, or None when it has ended."""
+    try:
+        client.write(f"frame {name}\n".encode())
+    except BrokenPipeError:
+        check(False, f"frame {name}: the client has ended")
         return None
+    return next_json(client)
 
 
 def sign(source, name, out_dir):
@@ -131,7 +96,8 @@ def install():
 
 def expect_badge(frame, what):
     print(what, frame, flush=True)
-    if not check(frame is not None and frame.get("badge") is True, f"{what}: badge drawn {frame}"):
+    if frame is None or frame.get("badge") is not True:
+        check(False, f"{what}: badge drawn {frame}")
         return
     left, top, right, bottom = frame["pill"]
     check(abs(frame["top"] - top) <= 1 and abs(frame["bottom"] - bottom) <= 1,
@@ -152,66 +118,62 @@ def expect_no_badge(frame, what):
           f"{what}: a black frame without badge {frame}")
 
 
+def run(processes):
+    helper_exe, relative = install()
+
+    helper = Helper([WINE_RUN, helper_exe])
+    processes.append(helper)
+    check(wait_event(helper, "ready") is not None, "the service is ready")
+    check(wait_event(helper, "status") is not None, "the first tick's status")
+    helper.send({"command": "set_transcribing", "active": True})
+    wait_event(helper, "status")
+    helper.send({"command": "set_branding", "appName": BRAND})
+    time.sleep(1.5)  # a tick writes a fresh heartbeat
+
+    client = Helper([WINE_RUN, CLIENT_EXE, windows_path(PICTURE_DIR)])
+    processes.append(client)
+    ready = next_json(client)
+    if ready is None or ready.get("event") != "ready":
+        check(False, f"client ready: {ready}")
+        return
+    backend = ready["backend"].replace("\\", "/").lower()
+    check(backend.endswith(relative.replace("\\", "/").lower())
+          and "/program files/vantorelvirtualcamera/" in backend,
+          f"the source comes from the installed backend: {ready['backend']}")
+    check(ready["proxy_loaded"], "the stand-in proxy was loaded on the way")
+
+    expect_badge(request_frame(client, "badge"), "transcribing")
+
+    helper.send({"command": "set_transcribing", "active": False})
+    wait_event(helper, "status")
+    expect_no_badge(request_frame(client, "transcribing_off"), "after set_transcribing false")
+
+    helper.send({"command": "set_transcribing", "active": True})
+    wait_event(helper, "status")
+    expect_badge(request_frame(client, "badge_again"), "transcribing again")
+
+    code = helper.close()
+    check(code == 0, f"the service ends with 0 at the end of its input, got {code}")
+    time.sleep(HEARTBEAT_TIMEOUT + 0.5)
+    expect_no_badge(request_frame(client, "helper_gone"), "helper stopped for more than 5 s")
+
+    code = client.close()
+    check(code == 0, f"the client shuts the source down and ends with 0, got {code}")
+
+
 def main():
     os.makedirs(WORK_DIR, exist_ok=True)
     os.makedirs(PICTURE_DIR, exist_ok=True)
     clean_install()
-    client = helper = None
+    processes = []
     try:
-        helper_exe, relative = install()
-
-        helper = Helper(helper_exe)
-        check(helper.wait_event("ready") is not None, "the service is ready")
-        check(helper.wait_event("status") is not None, "the first tick's status")
-        helper.command({"command": "set_transcribing", "active": True})
-        helper.wait_event("status")
-        helper.command({"command": "set_branding", "appName": BRAND})
-        time.sleep(1.5)  # a tick writes a fresh heartbeat
-
-        client = Process(CLIENT_EXE, windows_path(PICTURE_DIR))
-        ready = client.next_json(timeout=60)
-        if not check(ready is not None and ready.get("event") == "ready", f"client ready: {ready}"):
-            return
-        backend = ready["backend"].replace("\\", "/").lower()
-        check(backend.endswith(relative.replace("\\", "/").lower())
-              and "/program files/vantorelvirtualcamera/" in backend,
-              f"the source comes from the installed backend: {ready['backend']}")
-        check(ready["proxy_loaded"], "the stand-in proxy was loaded on the way")
-
-        client.send("frame badge")
-        expect_badge(client.next_json(), "transcribing")
-
-        helper.command({"command": "set_transcribing", "active": False})
-        helper.wait_event("status")
-        client.send("frame transcribing_off")
-        expect_no_badge(client.next_json(), "after set_transcribing false")
-
-        helper.command({"command": "set_transcribing", "active": True})
-        helper.wait_event("status")
-        client.send("frame badge_again")
-        expect_badge(client.next_json(), "transcribing again")
-
-        code = helper.close()
-        helper = None
-        check(code == 0, f"the service ends with 0 at the end of its input, got {code}")
-        time.sleep(HEARTBEAT_TIMEOUT + 0.5)
-        client.send("frame helper_gone")
-        expect_no_badge(client.next_json(), "helper stopped for more than 5 s")
-
-        code = client.close()
-        client = None
-        check(code == 0, f"the client shuts the source down and ends with 0, got {code}")
+        run(processes)
     finally:
-        for process in (client, helper):
-            if process is not None:
+        for process in processes:
+            if process.process.poll() is None:
                 process.process.kill()
         clean_install()
-
-    if failures:
-        print(f"{len(failures)} check(s) failed")
-        return 1
-    print("all camera end-to-end checks passed; pictures in", PICTURE_DIR)
-    return 0
+    return finish(f"all camera end-to-end checks passed; pictures in {PICTURE_DIR}")
 
 
 if __name__ == "__main__":
