@@ -15,7 +15,7 @@ namespace {
 using shared::win::hresult_error;
 using shared::win::to_hresult;
 
-// The extended type and status of every event the source and its stream queue.
+// The status of every event the source and its stream queue (their extended type is GUID_NULL).
 constexpr HRESULT EVENT_STATUS = S_OK;
 
 HRESULT pass(HRESULT hr) { return SUCCEEDED(hr) ? S_OK : hr; }
