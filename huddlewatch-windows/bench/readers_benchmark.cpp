@@ -1,5 +1,6 @@
 // Throughput of the readers on window trees of the size the snapshots allow (20000 nodes,
-// 80 levels), shaped like each application's meeting view.
+// 80 levels), shaped like each application's meeting view, and the whole cost of one poll outside
+// UI Automation: the snapshot walk over cached trees, readers, selection, resolver and emitter.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -7,9 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "cached_tree.hpp"
+#include "main/output.hpp"
+#include "main/program.hpp"
 #include "readers/model.hpp"
 #include "readers/teams_meet.hpp"
 #include "readers/zoom.hpp"
+#include "uia/element.hpp"
 
 namespace {
 
@@ -49,6 +54,12 @@ std::size_t count_nodes(const Node& n, std::size_t depth, std::size_t& max_depth
   return total;
 }
 
+// A window over a copy of the tree: a copy, like the snapshot walk, allocates the nodes in
+// pre-order, which is the memory layout the readers meet in a poll.
+Window laid_out(const Node& root) {
+  return Window{Node(root), false, false};
+}
+
 // Root, a chain of containers, the tile grid with `tiles` tiles, and a side panel that fills
 // the tree up to `total` nodes. `tile` makes tile i with the given number of nodes.
 Window make_window(std::size_t total, std::int32_t filler_type,
@@ -62,9 +73,18 @@ Window make_window(std::size_t total, std::int32_t filler_type,
       1 + SPINE + 2 + tiles * TILE_SIZE + 1;  // root, chain, meeting, grid, last
   Node panel = filler(total > used ? total - used : 1, filler_type, serial);
   panel.children.push_back(std::move(last));
-  Node inner = node("Meeting", {}, GROUP, {std::move(grid), std::move(panel)});
-  for (std::size_t i = 0; i < SPINE; ++i) inner = node("", {"frame"}, GROUP, {std::move(inner)});
-  return Window{node("Window", {}, 50032, {std::move(inner)}), false, false};
+  // Children are moved in one by one: a braced list would copy each subtree once per level.
+  Node inner = node("Meeting");
+  inner.children.push_back(std::move(grid));
+  inner.children.push_back(std::move(panel));
+  for (std::size_t i = 0; i < SPINE; ++i) {
+    Node frame = node("", {"frame"});
+    frame.children.push_back(std::move(inner));
+    inner = std::move(frame);
+  }
+  Node root = node("Window", {}, 50032);
+  root.children.push_back(std::move(inner));
+  return laid_out(root);
 }
 
 std::string person(std::size_t i) {
@@ -131,8 +151,8 @@ void BM_MeetReader(benchmark::State& state) {
   report(state, w);
 }
 
-void BM_ZoomReader(benchmark::State& state) {
-  const Window w = zoom_window(static_cast<std::size_t>(state.range(0)));
+// What a poll asks of the Zoom reader for one window.
+void run_zoom(benchmark::State& state, const Window& w) {
   readers::ZoomReader reader;
   const std::vector<Window> windows{w};
   for (auto _ : state) {
@@ -140,6 +160,10 @@ void BM_ZoomReader(benchmark::State& state) {
     benchmark::DoNotOptimize(reader.read(w.node));
   }
   report(state, w);
+}
+
+void BM_ZoomReader(benchmark::State& state) {
+  run_zoom(state, zoom_window(static_cast<std::size_t>(state.range(0))));
 }
 
 // One poll's selection over three windows of each application.
@@ -161,6 +185,70 @@ void BM_Select(benchmark::State& state) {
   report(state, teams[0]);
 }
 
+// A large meeting's participant list: one row per participant, each a tile of Zoom's reader with
+// a few nodes inside, so that the number of tiles grows with the tree.
+Window zoom_list_window(std::size_t total) {
+  constexpr std::size_t ROW_SIZE = 4;
+  std::size_t serial = 0;
+  Node list = node("Participants", {}, LIST_ITEM);
+  for (std::size_t i = 0; list.children.size() * ROW_SIZE + 3 < total; ++i) {
+    list.children.push_back(node(person(i) + (i == 0 ? " (Host, me)" : "") +
+                                     ", Computer audio muted" + (i == 7 ? ", Active speaker" : ""),
+                                 {}, LIST_ITEM, {filler(ROW_SIZE - 1, GROUP, serial)}));
+  }
+  Node root = node("Zoom", {}, 50032);
+  root.children.push_back(std::move(list));
+  root.children.push_back(node("Zoom, Person Number0, Pro, Signed in"));
+  return laid_out(root);
+}
+
+void BM_ZoomParticipantList(benchmark::State& state) {
+  run_zoom(state, zoom_list_window(static_cast<std::size_t>(state.range(0))));
+}
+
+// The snapshot walk alone over one window's cached tree of 20000 elements.
+void BM_Convert(benchmark::State& state) {
+  const uia::test::TestNode cached = uia::test::cached(zoom_window(uia::ELEMENT_BUDGET).node);
+  for (auto _ : state) {
+    std::uint32_t budget = uia::ELEMENT_BUDGET;
+    bool truncated = false;
+    benchmark::DoNotOptimize(uia::convert(uia::test::TestElement(cached), 0, budget, truncated));
+  }
+  report(state, zoom_window(uia::ELEMENT_BUDGET));
+}
+
+// One poll with a window of each application, each of 20000 elements: the walks, readers,
+// selection, resolver and the output line.
+void BM_Poll(benchmark::State& state) {
+  struct Cached {
+    readers::App app;
+    uia::test::TestNode tree;
+  };
+  const std::vector<Cached> trees{
+      {readers::App::Meet, uia::test::cached(meet_window(uia::ELEMENT_BUDGET).node)},
+      {readers::App::Teams, uia::test::cached(teams_window(uia::ELEMENT_BUDGET).node)},
+      {readers::App::Zoom, uia::test::cached(zoom_window(uia::ELEMENT_BUDGET).node)},
+  };
+  huddlewatch::PollState poll;
+  const uia::Instant start = std::chrono::steady_clock::now();
+  std::int64_t polls = 0;
+  for (auto _ : state) {
+    std::vector<uia::AppWindows> groups;
+    for (const Cached& c : trees) {
+      std::uint32_t budget = uia::ELEMENT_BUDGET;
+      bool truncated = false;
+      std::optional<Node> root = uia::convert(uia::test::TestElement(c.tree), 0, budget, truncated);
+      groups.push_back(uia::AppWindows{{}, false, c.app});
+      groups.back().windows.push_back(Window{std::move(*root), false, truncated});
+    }
+    const std::vector<readers::Reading> readings = huddlewatch::read_groups(groups, poll);
+    // Every poll is a second apart, so the line is built but mostly held back.
+    benchmark::DoNotOptimize(
+        poll.emitter.line(1, 0, readings, start + std::chrono::seconds(++polls)));
+  }
+  state.counters["nodes"] = static_cast<double>(3 * uia::ELEMENT_BUDGET);
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
   b->Arg(5000)->Arg(10000)->Arg(20000)->Complexity(benchmark::oN)->Unit(benchmark::kMicrosecond);
 }
@@ -169,6 +257,9 @@ BENCHMARK(BM_TeamsReader)->Apply(sizes);
 BENCHMARK(BM_MeetReader)->Apply(sizes);
 BENCHMARK(BM_ZoomReader)->Apply(sizes);
 BENCHMARK(BM_Select)->Apply(sizes);
+BENCHMARK(BM_ZoomParticipantList)->Apply(sizes);
+BENCHMARK(BM_Convert)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Poll)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "readers/zoom.hpp"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "readers/unicode.hpp"
 
@@ -127,11 +128,15 @@ std::optional<ZoomTile> ZoomReader::parse(std::string_view text) {
 void ZoomReader::collect(const Node& node, std::vector<ZoomTile>& tiles, std::size_t& unparsed) {
   std::vector<std::optional<ZoomTile>> parsed;
   parsed.reserve(node.children.size());
+  // Sorted and without repeats: a node among many tiles costs a few comparisons, not a pass
+  // over all of them.
   std::vector<std::int32_t> tile_types;
   for (const Node& child : node.children) {
     parsed.push_back(parse(child.name));
     if (parsed.back()) tile_types.push_back(child.control_type);
   }
+  std::sort(tile_types.begin(), tile_types.end());
+  tile_types.erase(std::unique(tile_types.begin(), tile_types.end()), tile_types.end());
   for (std::size_t i = 0; i < node.children.size(); ++i) {
     if (parsed[i]) {
       tiles.push_back(std::move(*parsed[i]));
@@ -143,7 +148,7 @@ void ZoomReader::collect(const Node& node, std::vector<ZoomTile>& tiles, std::si
     collect(child, tiles, unparsed);
     // Looks like a tile among tiles but says nothing we understand.
     if (tiles.size() == tiles_before && unparsed == unparsed_before &&
-        std::find(tile_types.begin(), tile_types.end(), child.control_type) != tile_types.end() &&
+        std::binary_search(tile_types.begin(), tile_types.end(), child.control_type) &&
         contains(child.name, ",")) {
       ++unparsed;
     }
@@ -174,11 +179,11 @@ std::optional<Reading> ZoomReader::read(const Node& root) {
 
   Reading reading;
   reading.app = "zoom";
-  std::vector<std::string_view> distinct;
-  for (const ZoomTile& tile : tiles) distinct.push_back(tile.name);
-  std::sort(distinct.begin(), distinct.end());
-  reading.participants =
-      static_cast<std::size_t>(std::unique(distinct.begin(), distinct.end()) - distinct.begin());
+  // A large meeting's participant list makes thousands of tiles: every test for a name already
+  // met goes through a hash set instead of the lists.
+  std::unordered_set<std::string_view> distinct;
+  for (const ZoomTile& tile : tiles) distinct.insert(tile.name);
+  reading.participants = distinct.size();
   reading.tiles = tiles.size();
   reading.truncated = unparsed != 0;
 
@@ -195,12 +200,13 @@ std::optional<Reading> ZoomReader::read(const Node& root) {
     return reading;
   }
 
+  std::unordered_set<std::string_view> named;
   for (ZoomTile& tile : tiles) {
     if (is_user(tile.name)) tile.is_self = true;
     if (tile.is_self) {
       reading.self_present = true;
-    } else {
-      push_unique(reading.names, tile.name);
+    } else if (named.insert(tile.name).second) {
+      reading.names.push_back(tile.name);
     }
   }
 
@@ -217,12 +223,13 @@ std::optional<Reading> ZoomReader::read(const Node& root) {
     }
     video_active = video_names.size() == 1;
   }
+  std::unordered_set<std::string_view> speaking;
   for (const ZoomTile& tile : tiles) {
     if (!(any_active ? tile.active : video_active && tile.video)) continue;
     if (tile.is_self) {
       reading.self_speaking = true;
-    } else {
-      push_unique(reading.speakers, tile.name);
+    } else if (speaking.insert(tile.name).second) {
+      reading.speakers.push_back(tile.name);
     }
   }
   return reading;

@@ -18,6 +18,7 @@ namespace capture {
 namespace {
 
 using shared::win::ComRef;
+using shared::win::check;
 using shared::win::hresult_error;
 
 constexpr DWORD FIRST_VIDEO = static_cast<DWORD>(MF_SOURCE_READER_FIRST_VIDEO_STREAM);
@@ -34,11 +35,6 @@ struct Geometry {
   std::int32_t stride = 0;
   std::size_t bytes = 0;
 };
-
-shared::Result<void> check(HRESULT hr) {
-  if (FAILED(hr)) return std::unexpected(hresult_error(hr));
-  return {};
-}
 
 std::uint64_t uint64_or_zero(IMFAttributes* attributes, REFGUID key) {
   UINT64 value = 0;

@@ -15,16 +15,12 @@ namespace compositor {
 namespace {
 
 using shared::win::ComRef;
+using shared::win::check;
 using shared::win::hresult_error;
 
 // One frame at 30 per second in 100-ns units, rounded down.
 constexpr LONGLONG FRAME_DURATION = 333333;
 constexpr float CAMERA_DPI = 96.0f;
-
-shared::Result<void> check(HRESULT hr) {
-  if (FAILED(hr)) return std::unexpected(hresult_error(hr));
-  return {};
-}
 
 // Fills the locked sample buffer `out` from the bitmap; the bitmap lock ends on return.
 shared::Result<void> fill_from_bitmap(IWICBitmap* bitmap, bool nv12, std::span<std::uint8_t> out) {

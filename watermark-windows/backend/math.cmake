@@ -20,11 +20,12 @@ if(WIN32)
 else()
   set(VT_MATH_GUARD tests/math_guarded_memory_posix.cpp)
 endif()
-vt_add_gtest(math_tests SOURCES tests/math_test.cpp ${VT_MATH_GUARD} LIBS vt_backend_math)
+# Whole frames through the scalar form take a while in the unoptimised sanitizer build.
+vt_add_gtest(math_tests SOURCES tests/math_test.cpp ${VT_MATH_GUARD} LIBS vt_backend_math TIMEOUT 300)
 
-# The conversion against libyuv and memcpy, native builds only; libyuv is linked into nothing
-# else.
-if(NOT WIN32 AND NOT VT_SANITIZE)
+# The conversion against libyuv and memcpy, native builds only (not cross or sanitizer builds);
+# libyuv is linked into nothing else.
+if(NOT WIN32 AND NOT VT_SANITIZE AND NOT CMAKE_CROSSCOMPILING)
   find_package(benchmark QUIET)
   find_path(VT_LIBYUV_INCLUDE libyuv.h)
   find_library(VT_LIBYUV yuv)

@@ -36,8 +36,8 @@ inline constexpr std::array<BarParams, 5> BAR_PARAMS{{
 // Height factor of one bar in [0.12, 1] for a level in [0, 1] at time t (seconds).
 double bar_scale(double level, double t, const BarParams& params);
 
-// Converts one FRAME_WIDTH x FRAME_HEIGHT frame of BGRA pixels (B, G, R, A bytes; alpha is never
-// read, colours are taken as stored) into NV12 with BT.601 studio-range integer arithmetic: a Y
+// Converts one FRAME_WIDTH x FRAME_HEIGHT frame of BGRA pixels (B, G, R, A bytes; alpha never
+// counts, colours are taken as stored) into NV12 with BT.601 studio-range integer arithmetic: a Y
 // plane of FRAME_WIDTH x FRAME_HEIGHT bytes, then the interleaved U, V plane with one pair per
 // 2 x 2 block from the block's truncated channel averages; both planes have a pitch of
 // FRAME_WIDTH and `destination` must hold NV12_FRAME_BYTES bytes, which must not overlap the

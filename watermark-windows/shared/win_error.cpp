@@ -22,6 +22,11 @@ Error hresult_error(HRESULT hr) {
   return Error::from_hresult(static_cast<std::int32_t>(hr), system_message(static_cast<DWORD>(hr)));
 }
 
+Result<void> check(HRESULT hr) {
+  if (FAILED(hr)) return std::unexpected(hresult_error(hr));
+  return {};
+}
+
 Error win32_error(DWORD code) { return hresult_error(HRESULT_FROM_WIN32(code)); }
 
 Error last_error() { return win32_error(GetLastError()); }

@@ -12,6 +12,8 @@ namespace shared::win {
 
 // The HRESULT with the system's message for it.
 Error hresult_error(HRESULT hr);
+// Success for a successful HRESULT, otherwise hresult_error of it.
+Result<void> check(HRESULT hr);
 // HRESULT_FROM_WIN32 of the code, with its message.
 Error win32_error(DWORD code);
 // win32_error of the calling thread's last error.

@@ -75,7 +75,13 @@ int main(int argc, char** argv) {
                                  variant.function)
         ->Unit(benchmark::kMicrosecond);
   }
-  benchmark::RegisterBenchmark("bgra_to_nv12/chosen", run_frames, &math::bgra_to_nv12)
+  // bgra_to_nv12 itself, which runs the last supported form.
+  std::string chosen;
+  for (const auto& variant : math::detail::nv12_variants()) {
+    if (variant.supported) chosen = variant.name;
+  }
+  benchmark::RegisterBenchmark(("bgra_to_nv12/chosen_" + chosen).c_str(), run_frames,
+                               &math::bgra_to_nv12)
       ->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("libyuv_ARGBToNV12", libyuv_frames)->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("memcpy_source_frame", memcpy_frames)->Unit(benchmark::kMicrosecond);

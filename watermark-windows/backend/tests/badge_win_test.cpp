@@ -19,10 +19,13 @@
 #include "badge_win.hpp"
 #include "com_win.hpp"
 #include "math.hpp"
+#include "pixel_colours.hpp"
 #include "png_win.hpp"
 #include "win_error.hpp"
 
 namespace {
+
+using namespace test_pixels;
 
 using shared::win::ComObject;
 using shared::win::ComRef;
@@ -31,7 +34,6 @@ constexpr float W = static_cast<float>(math::FRAME_WIDTH);
 constexpr float H = static_cast<float>(math::FRAME_HEIGHT);
 constexpr int WIDTH = static_cast<int>(math::FRAME_WIDTH);
 constexpr int HEIGHT = static_cast<int>(math::FRAME_HEIGHT);
-constexpr UINT STRIDE = static_cast<UINT>(math::RGB32_ROW_BYTES);
 
 const char* const LONG_LABEL =
     "A rather long participant name that will never fit into the badge at all";
@@ -43,30 +45,8 @@ class ComEnvironment : public testing::Environment {
 };
 testing::Environment* const com_environment = testing::AddGlobalTestEnvironment(new ComEnvironment);
 
-struct Bgra {
-  int b, g, r, a;
-};
-
-// Colours the badge leaves over opaque black: the pill (0.1 grey at 0.76 alpha), a bar (white
-// at 0.95 over the pill), the brand mark (opaque).
-constexpr Bgra BLACK{0, 0, 0, 255};
-constexpr Bgra PILL{19, 19, 19, 255};
-constexpr Bgra BAR{243, 243, 243, 255};
-constexpr Bgra MARK{252, 105, 68, 255};
-constexpr int TOLERANCE = 3;
-
-bool close_to(Bgra got, Bgra want) {
-  return std::abs(got.b - want.b) <= TOLERANCE && std::abs(got.g - want.g) <= TOLERANCE &&
-         std::abs(got.r - want.r) <= TOLERANCE && std::abs(got.a - want.a) <= TOLERANCE;
-}
-
 bool light(Bgra p) {
   return p.b > 160 && p.g > 160 && p.r > 160;
-}
-
-std::string describe(Bgra p) {
-  return std::to_string(p.b) + " " + std::to_string(p.g) + " " + std::to_string(p.r) + " " +
-         std::to_string(p.a);
 }
 
 // The drawn frame as read back from the WIC bitmap.

@@ -23,12 +23,15 @@
 #include "badge.hpp"
 #include "compositor_win.hpp"
 #include "math.hpp"
+#include "pixel_colours.hpp"
 #include "png_win.hpp"
 #include "state_file_win.hpp"
 #include "media_foundation_win.hpp"
 #include "win_error.hpp"
 
 namespace {
+
+using namespace test_pixels;
 
 using namespace std::chrono_literals;
 using compositor::Compositor;
@@ -45,25 +48,6 @@ const char* const LONG_LABEL =
 
 const auto* const media_foundation =
     ::testing::AddGlobalTestEnvironment(new test_mf::MediaFoundation);
-
-struct Bgra {
-  int b, g, r, a;
-};
-constexpr Bgra BLACK{0, 0, 0, 255};
-// The pill (0.1 grey at 0.76) over black, a bar (white at 0.95) over the pill, the brand mark.
-constexpr Bgra PILL{19, 19, 19, 255};
-constexpr Bgra BAR{243, 243, 243, 255};
-constexpr Bgra MARK{252, 105, 68, 255};
-
-bool close_to(Bgra got, Bgra want, int tolerance = 3) {
-  return std::abs(got.b - want.b) <= tolerance && std::abs(got.g - want.g) <= tolerance &&
-         std::abs(got.r - want.r) <= tolerance && std::abs(got.a - want.a) <= tolerance;
-}
-
-std::string describe(Bgra p) {
-  return std::to_string(p.b) + " " + std::to_string(p.g) + " " + std::to_string(p.r) + " " +
-         std::to_string(p.a);
-}
 
 // The bytes of a sample's one buffer, with the sample's facts.
 struct Delivered {
