@@ -26,6 +26,14 @@ UINT64 packed(std::uint32_t high, std::uint32_t low) {
   return (static_cast<UINT64>(high) << 32) | low;
 }
 
+// Calls the steps in order until one fails; that failure, or the last success.
+template <class... Steps>
+HRESULT in_order(Steps&&... steps) {
+  HRESULT hr = S_OK;
+  static_cast<void>((SUCCEEDED(hr = steps()) && ...));
+  return hr;
+}
+
 template <class T>
 HRESULT hand_out(const ComRef<T>& object, T** out) {
   if (!out) return E_POINTER;
@@ -40,34 +48,31 @@ shared::Result<ComRef<IMFMediaType>> video_type(const GUID& subtype) {
   ComRef<IMFMediaType> type;
   if (const HRESULT hr = MFCreateMediaType(type.put()); FAILED(hr)) return failure(hr);
   const Layout out = layout(subtype == MFVideoFormat_NV12);
-  const HRESULT steps[] = {
-      type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video),
-      type->SetGUID(MF_MT_SUBTYPE, subtype),
-      type->SetUINT64(MF_MT_FRAME_SIZE, packed(math::FRAME_WIDTH, math::FRAME_HEIGHT)),
-      type->SetUINT64(MF_MT_FRAME_RATE, packed(FRAMES_PER_SECOND, 1)),
-      type->SetUINT64(MF_MT_PIXEL_ASPECT_RATIO, packed(1, 1)),
-      type->SetUINT32(MF_MT_INTERLACE_MODE, MFVideoInterlace_Progressive),
-      type->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, TRUE),
-      type->SetUINT32(MF_MT_DEFAULT_STRIDE, out.stride),
-      type->SetUINT32(MF_MT_SAMPLE_SIZE, out.sample_size),
-  };
-  for (const HRESULT hr : steps) {
-    if (FAILED(hr)) return failure(hr);
-  }
+  const HRESULT hr = in_order(
+      [&] { return type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video); },
+      [&] { return type->SetGUID(MF_MT_SUBTYPE, subtype); },
+      [&] {
+        return type->SetUINT64(MF_MT_FRAME_SIZE, packed(math::FRAME_WIDTH, math::FRAME_HEIGHT));
+      },
+      [&] { return type->SetUINT64(MF_MT_FRAME_RATE, packed(FRAMES_PER_SECOND, 1)); },
+      [&] { return type->SetUINT64(MF_MT_PIXEL_ASPECT_RATIO, packed(1, 1)); },
+      [&] { return type->SetUINT32(MF_MT_INTERLACE_MODE, MFVideoInterlace_Progressive); },
+      [&] { return type->SetUINT32(MF_MT_ALL_SAMPLES_INDEPENDENT, TRUE); },
+      [&] { return type->SetUINT32(MF_MT_DEFAULT_STRIDE, out.stride); },
+      [&] { return type->SetUINT32(MF_MT_SAMPLE_SIZE, out.sample_size); });
+  if (FAILED(hr)) return failure(hr);
   return type;
 }
 
 shared::Result<void> stream_attributes(IMFAttributes* store) {
-  const HRESULT steps[] = {
-      store->SetGUID(MF_DEVICESTREAM_STREAM_CATEGORY, PINNAME_VIDEO_CAPTURE),
-      store->SetUINT32(MF_DEVICESTREAM_STREAM_ID, 0),
-      store->SetUINT32(MF_DEVICESTREAM_FRAMESERVER_SHARED, 1),
-      store->SetUINT32(MF_DEVICESTREAM_ATTRIBUTE_FRAMESOURCE_TYPES, MFFrameSourceTypes_Color),
-  };
-  for (const HRESULT hr : steps) {
-    if (FAILED(hr)) return failure(hr);
-  }
-  return {};
+  return shared::win::check(in_order(
+      [&] { return store->SetGUID(MF_DEVICESTREAM_STREAM_CATEGORY, PINNAME_VIDEO_CAPTURE); },
+      [&] { return store->SetUINT32(MF_DEVICESTREAM_STREAM_ID, 0); },
+      [&] { return store->SetUINT32(MF_DEVICESTREAM_FRAMESERVER_SHARED, 1); },
+      [&] {
+        return store->SetUINT32(MF_DEVICESTREAM_ATTRIBUTE_FRAMESOURCE_TYPES,
+                                MFFrameSourceTypes_Color);
+      }));
 }
 
 shared::Result<ComRef<IMFMediaSource>> create(unsigned slot) {
