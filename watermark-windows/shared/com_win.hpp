@@ -54,6 +54,13 @@ class ComRef {
   T* ptr_ = nullptr;
 };
 
+// REFIID and REFCLSID are pointers at the ABI, and callers do pass null. Reading the address
+// back through a volatile keeps the optimiser from assuming a reference is never null.
+inline bool null_reference(const GUID& guid) {
+  const GUID* volatile address = &guid;
+  return address == nullptr;
+}
+
 namespace detail {
 
 // Lives as long as the object or any weak reference to it; the strong count is here so that a
@@ -110,17 +117,17 @@ class ComObject : public IInspectable,
  public:
   ComObject() {
     control_->object = identity();
-    // Aggregated with our identity; without it IMarshal is simply not offered.
-    CoCreateFreeThreadedMarshaler(identity(), marshaler_.put());
+    // Aggregated with our identity; without it IMarshal gets the creation's failure.
+    marshaler_created_ = CoCreateFreeThreadedMarshaler(identity(), marshaler_.put());
   }
   ComObject(const ComObject&) = delete;
   ComObject& operator=(const ComObject&) = delete;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
+    if (!out || null_reference(riid)) return E_POINTER;
     *out = nullptr;
     if (riid == __uuidof(IMarshal)) {
-      return marshaler_ ? marshaler_->QueryInterface(riid, out) : E_NOINTERFACE;
+      return marshaler_ ? marshaler_->QueryInterface(riid, out) : marshaler_created_;
     }
     void* found = find_interface(riid);
     if (!found) return E_NOINTERFACE;
@@ -179,6 +186,7 @@ class ComObject : public IInspectable,
  private:
   std::shared_ptr<detail::WeakControl> control_ = std::make_shared<detail::WeakControl>();
   ComRef<IUnknown> marshaler_;
+  HRESULT marshaler_created_ = E_NOINTERFACE;
 };
 
 }  // namespace shared::win

@@ -35,6 +35,18 @@ Error io_error(DWORD code) {
   return Error::from_io(static_cast<std::int32_t>(code), system_message(code));
 }
 
+HRESULT to_hresult(const Error& error) {
+  switch (error.kind()) {
+    case Error::Kind::hresult:
+      return static_cast<HRESULT>(error.code());
+    case Error::Kind::io:
+      return HRESULT_FROM_WIN32(static_cast<DWORD>(error.code()));
+    case Error::Kind::own:
+      break;
+  }
+  return E_FAIL;
+}
+
 std::wstring wide(std::string_view text) {
   const std::u16string units = utf8_to_utf16_lossy(text);
   return std::wstring(units.begin(), units.end());

@@ -20,6 +20,9 @@ Error win32_error(DWORD code);
 Error last_error();
 // The code as an I/O error: "message (os error N)".
 Error io_error(DWORD code);
+// The HRESULT a COM method returns for the error: its own HRESULT, HRESULT_FROM_WIN32 of an
+// I/O code, E_FAIL for a text of our own.
+HRESULT to_hresult(const Error& error);
 
 // UTF-8 to UTF-16 for the wide API; invalid UTF-8 becomes U+FFFD.
 std::wstring wide(std::string_view text);

@@ -1,0 +1,57 @@
+# VantorelVirtualCameraBackend.dll: the root module (exports and class factory) and the
+# activation object over the media source.
+if(WIN32)
+  add_library(vt_backend_activate STATIC activate_win.cpp)
+  target_include_directories(vt_backend_activate PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(vt_backend_activate PUBLIC vt_backend_source vt_shared mfplat mfuuid)
+
+  # Exactly the two exports of the .def file, nothing else.
+  add_library(VantorelVirtualCameraBackend SHARED backend_win.cpp backend.def)
+  target_link_libraries(VantorelVirtualCameraBackend PRIVATE vt_backend_activate vt_shared)
+  set_target_properties(VantorelVirtualCameraBackend PROPERTIES PREFIX "" IMPORT_PREFIX "")
+
+  vt_add_gtest(activate_win_tests WINDOWS_ONLY
+    SOURCES tests/activate_win_test.cpp tests/mf_test_support.cpp
+    LIBS vt_backend_activate
+    TIMEOUT 240)
+
+  # Goes through the built DLL, which lies beside the test executable.
+  vt_add_gtest(backend_win_tests WINDOWS_ONLY
+    SOURCES tests/backend_win_test.cpp tests/mf_test_support.cpp
+    LIBS vt_shared vt_platform mfplat mfuuid ole32)
+  add_dependencies(backend_win_tests VantorelVirtualCameraBackend)
+
+  # Test-only stand-in for the camera proxy DLL; the end-to-end test installs it under the
+  # proxy's name. Never a deliverable.
+  add_library(camera_proxy_stub SHARED tests/camera_proxy_stub.cpp tests/camera_proxy_stub.def)
+  set_target_properties(camera_proxy_stub PROPERTIES PREFIX "")
+  target_link_libraries(camera_proxy_stub PRIVATE vt_shared)
+
+  # The frame server's side of the end-to-end run, in a folder of its own so that nothing of
+  # the build lies beside it.
+  add_executable(camera_e2e_client tests/camera_e2e_client.cpp)
+  target_link_libraries(camera_e2e_client PRIVATE vt_backend_badge_core vt_backend_test_png
+    vt_shared mfplat mfuuid ole32)
+  set_target_properties(camera_e2e_client PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/camera_e2e)
+
+  if(CMAKE_CROSSCOMPILING)
+    find_package(Python3 COMPONENTS Interpreter REQUIRED)
+    add_test(NAME backend_exports
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/exports_test.py
+        ${CMAKE_OBJDUMP} $<TARGET_FILE:VantorelVirtualCameraBackend>)
+
+    # Signed with the certificates that the signature tests make; the frames it reads are saved
+    # as pictures beside those of the compositor tests.
+    get_directory_property(vt_signed_dir DIRECTORY ${PROJECT_SOURCE_DIR}/watermark-windows/helper
+      DEFINITION VT_SIGNED_DIR)
+    add_test(NAME camera_e2e
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/camera_e2e_test.py
+        ${PROJECT_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:VantorelWatermark>
+        $<TARGET_FILE:VantorelVirtualCameraBackend> $<TARGET_FILE:camera_proxy_stub>
+        $<TARGET_FILE:camera_e2e_client> ${vt_signed_dir}/pki ${CMAKE_BINARY_DIR}/wineprefix
+        ${CMAKE_CURRENT_BINARY_DIR}/camera_e2e ${CMAKE_CURRENT_BINARY_DIR})
+    set_tests_properties(camera_e2e PROPERTIES TIMEOUT 300 RESOURCE_LOCK install_dir
+      FIXTURES_REQUIRED vt_signed_dlls)
+  endif()
+endif()
