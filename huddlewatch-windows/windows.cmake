@@ -31,7 +31,7 @@ endif()
 
 # Test-only stand-ins, never copied into dist/: the UI Automation client object that Wine lacks,
 # and a window program that plays zoom.exe, ms-teams.exe and chrome.exe.
-add_library(hw_uia_standin SHARED tests/standin/uia_standin.cpp)
+add_library(hw_uia_standin SHARED tests/standin/uia_standin.cpp tests/standin/uia_standin.def)
 set_target_properties(hw_uia_standin PROPERTIES PREFIX "")
 # GCC 12's static libstdc++ and its inline type_info comparison clash in a DLL; it needs no RTTI.
 target_compile_options(hw_uia_standin PRIVATE -fno-rtti)

@@ -38,8 +38,6 @@ constexpr DWORD NO_TIMEOUT = INFINITE;
 
 // IUnknown
 constexpr std::size_t QUERY_INTERFACE = 0, ADD_REF = 1, RELEASE = 2;
-// IClassFactory
-constexpr std::size_t CREATE_INSTANCE = 3;
 // IUIAutomation, IUIAutomation2
 constexpr std::size_t ELEMENT_FROM_HANDLE = 6, GET_RAW_VIEW_CONDITION = 17,
                       CREATE_CACHE_REQUEST = 20, PUT_CONNECTION_TIMEOUT = 61,
@@ -484,14 +482,13 @@ struct {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE
-    DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
+extern "C" HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (clsid != CLSID_AUTOMATION) return CLASS_E_CLASSNOTAVAILABLE;
   return factory_query_interface(&factory, &riid, out);
 }
 
-extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {
+extern "C" HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {
   return S_FALSE;
 }
