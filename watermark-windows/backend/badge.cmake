@@ -1,7 +1,7 @@
 # Watermark badge: portable geometry, and the Direct2D/DirectWrite adapter on top of it.
 add_library(vt_backend_badge_core STATIC badge.cpp)
 target_include_directories(vt_backend_badge_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(vt_backend_badge_core PUBLIC vt_backend_math)
+target_link_libraries(vt_backend_badge_core PUBLIC vt_backend_math vt_shared)
 
 vt_add_gtest(badge_tests
   SOURCES tests/badge_test.cpp

@@ -8,12 +8,12 @@
 #include <cstddef>
 #include <string_view>
 
+#include "lib.hpp"
 #include "math.hpp"
 
 namespace badge {
 
-// The maker's own name: drawn as the brand mark instead of as text.
-inline constexpr std::string_view BRAND_NAME = "Vantorel";
+using shared::BRAND_NAME;
 
 // True when `label` is BRAND_NAME with ASCII letters compared without regard to case, byte for
 // byte (so neither a trailing blank nor a non-ASCII letter matches).

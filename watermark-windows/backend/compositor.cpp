@@ -11,7 +11,6 @@ namespace compositor {
 
 namespace {
 
-
 // The peak decays with this time constant (seconds) while the level stays below it, and never
 // counts as less than the floor, so that near silence is not blown up to a full meter.
 constexpr double PEAK_DECAY = 0.55;

@@ -30,7 +30,6 @@ using Clock = std::chrono::steady_clock;
 inline constexpr Clock::duration TICK_INTERVAL = std::chrono::seconds(1);
 inline constexpr Clock::duration REFRESH_INTERVAL = std::chrono::seconds(2);
 inline constexpr std::size_t MAX_CAMERA_NAMES = 20;
-inline constexpr std::string_view DEFAULT_BRAND = "Vantorel";
 // The platform's own frame server streams from physical cameras on behalf of virtual ones.
 inline constexpr std::string_view FRAME_SERVER_EXE = "svchost.exe";
 // HRESULT_FROM_WIN32 of ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND: nothing installed yet.
@@ -100,7 +99,7 @@ class Service {
  private:
   Host& host_;
   std::unique_ptr<StateRecord> mapping;
-  std::string name{DEFAULT_BRAND};
+  std::string name{shared::BRAND_NAME};
   std::vector<devices::Device> physical;
   std::vector<std::string> vcam_links;
   std::vector<std::string> camera_names;

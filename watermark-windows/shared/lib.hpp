@@ -14,6 +14,10 @@ namespace shared {
 
 inline constexpr std::size_t SLOT_COUNT = 4;
 
+// The maker's own name: the helper's brand until it is told another, and the title that the
+// media source draws as the brand mark instead of as text.
+inline constexpr std::string_view BRAND_NAME = "Vantorel";
+
 inline constexpr std::string_view DEFAULT_PROGRAM_FILES = "C:\\Program Files";
 inline constexpr std::string_view INSTALL_FOLDER_NAME = "VantorelVirtualCamera";
 inline constexpr std::string_view STATE_FILE_NAME = "state.bin";
