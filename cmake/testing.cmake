@@ -5,20 +5,27 @@
 enable_testing()
 
 # On Windows an installed GoogleTest is used when there is one; without it the deliverables
-# still build and the tests are left out.
+# still build and the tests are left out. Every block of a component that makes or names a test
+# target, a test-only stand-in or a ctest entry stands under if(VT_TESTS).
+# The native Linux builds exist for their tests, so their presets set VT_REQUIRE_TESTS, and a
+# missing GoogleTest is an error there.
+option(VT_REQUIRE_TESTS "Fail to configure when GoogleTest is missing" OFF)
 set(VT_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
-set(VT_HAVE_GTEST OFF)
+set(VT_TESTS OFF)
 if(EXISTS ${VT_GTEST_SOURCE}/CMakeLists.txt)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
   # The same static C++ runtime as the deliverables (see the root CMakeLists.txt).
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   add_subdirectory(${VT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-  set(VT_HAVE_GTEST ON)
+  set(VT_TESTS ON)
 else()
   find_package(GTest CONFIG QUIET)
   if(GTest_FOUND)
-    set(VT_HAVE_GTEST ON)
+    set(VT_TESTS ON)
+  elseif(VT_REQUIRE_TESTS)
+    message(FATAL_ERROR "GoogleTest not found (neither ${VT_GTEST_SOURCE} nor an installed "
+      "package): this build is for its tests (Debian packages googletest, libgtest-dev)")
   else()
     message(STATUS "GoogleTest not found: tests are not built")
   endif()
@@ -31,7 +38,7 @@ endif()
 # Wine prefix, for example) that tests of different executables must not touch at once.
 function(vt_add_gtest name)
   cmake_parse_arguments(ARG "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
-  if((ARG_WINDOWS_ONLY AND NOT WIN32) OR NOT VT_HAVE_GTEST)
+  if((ARG_WINDOWS_ONLY AND NOT WIN32) OR NOT VT_TESTS)
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})

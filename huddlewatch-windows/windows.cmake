@@ -21,11 +21,11 @@ vt_add_gtest(hw_main_win_test WINDOWS_ONLY SOURCES tests/input_win_test.cpp LIBS
 
 # Tests that open windows share the desktop with the end-to-end run's meeting windows.
 vt_add_gtest(hw_uia_win_test WINDOWS_ONLY SOURCES tests/uia_win_test.cpp LIBS hw_uia_win)
-if(TARGET hw_uia_win_test)
+if(VT_TESTS)
   set_tests_properties(hw_uia_win_test PROPERTIES RESOURCE_LOCK hw_desktop)
 endif()
 
-if(NOT MINGW)
+if(NOT MINGW OR NOT VT_TESTS)
   return()
 endif()
 

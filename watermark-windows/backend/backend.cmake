@@ -9,7 +9,9 @@ if(WIN32)
   add_library(VantorelVirtualCameraBackend SHARED backend_win.cpp backend.def)
   target_link_libraries(VantorelVirtualCameraBackend PRIVATE vt_backend_activate vt_shared)
   set_target_properties(VantorelVirtualCameraBackend PROPERTIES PREFIX "" IMPORT_PREFIX "")
+endif()
 
+if(WIN32 AND VT_TESTS)
   vt_add_gtest(activate_win_tests WINDOWS_ONLY
     SOURCES tests/activate_win_test.cpp tests/mf_test_support.cpp
     LIBS vt_backend_activate

@@ -10,7 +10,9 @@ vt_add_gtest(badge_tests
 if(WIN32)
   add_library(vt_backend_badge STATIC badge_win.cpp)
   target_link_libraries(vt_backend_badge PUBLIC vt_backend_badge_core vt_shared d2d1 dwrite)
+endif()
 
+if(WIN32 AND VT_TESTS)
   # Test utility for every backend test that leaves a picture to look at.
   add_library(vt_backend_test_png STATIC tests/png_win.cpp)
   target_include_directories(vt_backend_test_png PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests)

@@ -15,7 +15,7 @@ vt_add_gtest(capture_tests
   LIBS vt_backend_capture_core)
 
 
-if(WIN32)
+if(WIN32 AND VT_TESTS)
   # Test utilities of the backend's Windows tests: the stand-in camera and a state file of the
   # test's own.
   add_library(vt_backend_test_camera STATIC tests/fake_camera_win.cpp tests/state_file_win.cpp)

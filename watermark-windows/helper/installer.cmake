@@ -12,7 +12,7 @@ vt_add_gtest(installer_tests
   SOURCES tests/installer_test.cpp
   LIBS vt_helper_installer)
 
-if(WIN32)
+if(WIN32 AND VT_TESTS)
   # Starts install::install or, with --install-elevated, install_elevated, as the helper does,
   # so that the elevated relaunch of a real executable can be tested.
   add_executable(installer_test_program tests/installer_test_program.cpp)

@@ -20,7 +20,7 @@ if(WIN32)
   vt_delay_load(VantorelWatermark)
 endif()
 
-if(WIN32)
+if(WIN32 AND VT_TESTS)
   # Drives the real program through pipes made on the Windows side.
   vt_add_gtest(service_win_tests WINDOWS_ONLY
     SOURCES tests/service_win_test.cpp
@@ -32,7 +32,7 @@ if(WIN32)
 endif()
 
 # The end-to-end run drives the program under Wine from the Linux side.
-if(WIN32 AND CMAKE_CROSSCOMPILING)
+if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
   find_package(Python3 COMPONENTS Interpreter REQUIRED)
   add_test(NAME service_e2e
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/service_e2e_test.py
@@ -45,7 +45,7 @@ endif()
 
 # A DLL planted beside the program never loads: the import table names only KnownDLLs, and
 # stand-ins under the delay-loaded names beside a copy of the program are passed over.
-if(WIN32 AND CMAKE_CROSSCOMPILING)
+if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
   foreach(name ${VT_DELAYED_DLLS})
     add_library(planted_${name} SHARED tests/planted_dll.cpp)
     set_target_properties(planted_${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name}

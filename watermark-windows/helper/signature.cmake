@@ -11,7 +11,7 @@ vt_add_gtest(signature_tests
   SOURCES tests/signature_test.cpp
   LIBS vt_helper_signature)
 
-if(WIN32)
+if(WIN32 AND VT_TESTS)
   # Two builds of a trivial DLL, signed at test time on the Linux side with certificates made
   # by openssl; the Windows tests read the signed copies through Wine's Z: drive.
   foreach(variant 1 2)
