@@ -130,7 +130,7 @@ Result<ComRef<IUIAutomationCacheRequest>> cache_request(IUIAutomation& automatio
     hr = cache->AddProperty(property);
     if (FAILED(hr)) return std::unexpected(win::hresult_error(hr));
   }
-  hr = cache->put_TreeScope(TreeScope_Subtree);
+  hr = cache->put_TreeScope(platform::TREE_SCOPE_SUBTREE);
   if (FAILED(hr)) return std::unexpected(win::hresult_error(hr));
   ComRef<IUIAutomationCondition> raw_view;
   hr = automation.get_RawViewCondition(raw_view.put());

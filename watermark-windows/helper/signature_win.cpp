@@ -4,9 +4,7 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
-#if defined(VT_PLATFORM_GAPS)
 #include <platform/wintrust_data.hpp>
-#endif
 
 #include <vector>
 
@@ -16,11 +14,7 @@
 namespace signature {
 namespace {
 
-#if defined(VT_PLATFORM_GAPS)
 using TrustData = platform::WintrustData;
-#else
-using TrustData = WINTRUST_DATA;
-#endif
 
 constexpr DWORD COMMON_NAME_UNITS = 256;
 constexpr DWORD CERT_ENCODING = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;

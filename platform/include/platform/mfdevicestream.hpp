@@ -1,14 +1,15 @@
 #pragma once
 // What a frame-server media source declares of its streams: IMFMediaStream2 (stream state set by
-// the pipeline), the device-stream attribute keys and the frame source types. mingw-w64 10 has
-// none of them.
-
-#if defined(VT_PLATFORM_GAPS)
+// the pipeline), the device-stream attribute keys and the frame source types. Header sets that
+// declare IMFMediaStream2 (the Windows SDK) have the rest of it too; mingw-w64 10 has none of it.
 
 #include <windows.h>
 
+#include <mfapi.h>
 #include <mfidl.h>
 #include <mfobjects.h>
+
+#if !defined(__IMFMediaStream2_INTERFACE_DEFINED__)
 
 struct IMFMediaStream2 : IMFMediaStream {
   virtual HRESULT STDMETHODCALLTYPE SetStreamState(MF_STREAM_STATE value) = 0;
@@ -34,7 +35,4 @@ enum MFFrameSourceTypes {
   MFFrameSourceTypes_Custom = 0x0080,
 };
 
-#else
-#include <mfapi.h>
-#include <mfidl.h>
 #endif

@@ -1,12 +1,14 @@
 #pragma once
-// Sensor activity monitoring (Windows 10 1703 and later): mingw-w64 10 exports
-// MFCreateSensorActivityMonitor from its import library but declares none of the interfaces.
-
-#if defined(VT_PLATFORM_GAPS)
+// Sensor activity monitoring (Windows 10 1703 and later), declared by the Windows SDK's mfidl.h.
+// mingw-w64 10 exports MFCreateSensorActivityMonitor from its import library but declares none
+// of the interfaces.
 
 #include <windows.h>
 
+#include <mfidl.h>
 #include <unknwn.h>
+
+#if !defined(__IMFSensorActivityMonitor_INTERFACE_DEFINED__)
 
 enum MFSensorDeviceMode { MFSensorDeviceMode_Controller = 0, MFSensorDeviceMode_Shared = 1 };
 
@@ -52,6 +54,4 @@ struct IMFSensorActivityMonitor : IUnknown {
 __CRT_UUID_DECL(IMFSensorActivityMonitor, 0xd0cef145, 0xb3f4, 0x4340, 0xa2, 0xe5, 0x7a, 0x50, 0x80,
                 0xca, 0x05, 0xcb)
 
-#else
-#include <mfidl.h>
 #endif

@@ -1,15 +1,20 @@
 #pragma once
-// Virtual cameras (Windows 11 build 22000 and later). mingw-w64 10 has no declarations for them,
-// and its mfsensorgroup import library lacks MFCreateVirtualCamera, so callers resolve the
-// function at run time.
-
-#if defined(VT_PLATFORM_GAPS)
+// Virtual cameras (Windows 11 build 22000 and later), declared by the Windows SDK's
+// mfvirtualcamera.h. mingw-w64 10 has neither that header nor the declarations, and its
+// mfsensorgroup import library lacks MFCreateVirtualCamera, so callers resolve the function at
+// run time.
 
 #include <windows.h>
 
 #include <devpropdef.h>
 #include <mfidl.h>
 #include <mfobjects.h>
+
+#if __has_include(<mfvirtualcamera.h>)
+#include <mfvirtualcamera.h>
+#endif
+
+#if !defined(__IMFVirtualCamera_INTERFACE_DEFINED__)
 
 enum MFVirtualCameraType { MFVirtualCameraType_SoftwareCameraSource = 0 };
 enum MFVirtualCameraLifetime {
@@ -55,6 +60,4 @@ struct IMFVirtualCamera : IMFAttributes {
 __CRT_UUID_DECL(IMFVirtualCamera, 0x1c08a864, 0xef6c, 0x4c75, 0xaf, 0x59, 0x5f, 0x2d, 0x68, 0xda,
                 0x95, 0x63)
 
-#else
-#include <mfvirtualcamera.h>
 #endif

@@ -1,15 +1,17 @@
 #pragma once
-// The client side of UI Automation. mingw-w64 10 has only the property identifiers of it, and its
-// uiautomation.h does not compile as C++, so the interfaces, the class and the enumerations the
-// snapshots use are declared here. Every method keeps its place in the vtable, used or not.
-
-#if defined(VT_PLATFORM_GAPS)
+// The client side of UI Automation. The Windows SDK and mingw-w64 from 11 on declare it in
+// uiautomationclient.h. mingw-w64 10 has only the property identifiers there, and its
+// uiautomation.h does not compile as C++, so for it the interfaces, the class and the
+// enumerations the snapshots use are declared here. Every method keeps its place in the vtable,
+// used or not.
 
 #include <windows.h>
 
 #include <ole2.h>
 #include <uiautomationclient.h>
 #include <uiautomationcore.h>
+
+#if !defined(__IUIAutomation_INTERFACE_DEFINED__)
 
 typedef void* UIA_HWND;
 
@@ -293,6 +295,13 @@ class CUIAutomation;
 __CRT_UUID_DECL(CUIAutomation, 0xff48dba4, 0x60ef, 0x4201, 0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59,
                 0x4e)
 
-#else
-#include <uiautomation.h>
 #endif
+
+namespace platform {
+
+// The element and everything below it. mingw-w64 11 spells the enumerator TreeScope_SubTree, 12
+// and the SDK TreeScope_Subtree; the flags it combines are spelt alike in all of them.
+inline constexpr TreeScope TREE_SCOPE_SUBTREE =
+    static_cast<TreeScope>(TreeScope_Element | TreeScope_Children | TreeScope_Descendants);
+
+}  // namespace platform

@@ -1,11 +1,16 @@
 #pragma once
-// Weak references of the Windows Runtime object model, absent from mingw-w64 10.
-
-#if defined(VT_PLATFORM_GAPS)
+// Weak references of the Windows Runtime object model: the Windows SDK's weakreference.h, which
+// mingw-w64 10 lacks.
 
 #include <windows.h>
 
 #include <inspectable.h>
+
+#if __has_include(<weakreference.h>)
+#include <weakreference.h>
+#endif
+
+#if !defined(__IWeakReferenceSource_INTERFACE_DEFINED__)
 
 struct IWeakReference : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Resolve(REFIID riid, IInspectable** object) = 0;
@@ -19,6 +24,4 @@ struct IWeakReferenceSource : IUnknown {
 __CRT_UUID_DECL(IWeakReferenceSource, 0x00000038, 0x0000, 0x0000, 0xc0, 0x00, 0x00, 0x00, 0x00,
                 0x00, 0x00, 0x46)
 
-#else
-#include <weakreference.h>
 #endif

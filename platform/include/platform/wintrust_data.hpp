@@ -1,10 +1,9 @@
 #pragma once
-// The WINTRUST_DATA of the current SDK, which ends with pSignatureSettings (88 bytes on x64).
-// mingw-w64 10 stops at dwUIContext, and WinVerifyTrust of a current system checks cbStruct
-// against the full size. Only the mingw build includes this; MSVC takes WINTRUST_DATA from
-// its SDK.
-
-#if defined(VT_PLATFORM_GAPS)
+// platform::WintrustData: the WINTRUST_DATA of the current SDK, which ends with
+// pSignatureSettings (88 bytes on 64-bit Windows). WinVerifyTrust of a current system checks
+// cbStruct against that full size. Header sets that know signature settings (the Windows SDK,
+// whose WSS_* flags come with them) have the full structure; mingw-w64 10 stops at dwUIContext,
+// so for it the structure is declared here.
 
 #include <windows.h>
 #include <wintrust.h>
@@ -12,6 +11,12 @@
 #include <cstddef>
 
 namespace platform {
+
+#if defined(WSS_VERIFY_SPECIFIC)
+
+using WintrustData = WINTRUST_DATA;
+
+#else
 
 struct WintrustSignatureSettings {
   DWORD cbStruct;
@@ -51,12 +56,17 @@ static_assert(offsetof(WintrustData, pFile) == 40);
 static_assert(offsetof(WintrustData, dwStateAction) == 48);
 static_assert(offsetof(WintrustData, dwUIContext) == 76);
 static_assert(offsetof(WintrustData, pSignatureSettings) == 80);
-static_assert(sizeof(WintrustData) == 88);
 #else
 static_assert(sizeof(WintrustSignatureSettings) == 24);
+#endif
+
+#endif
+
+// Whichever declaration applies, the size is the one WinVerifyTrust expects.
+#if defined(_WIN64)
+static_assert(sizeof(WintrustData) == 88);
+#else
 static_assert(sizeof(WintrustData) == 52);
 #endif
 
 }  // namespace platform
-
-#endif
