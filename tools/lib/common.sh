@@ -11,8 +11,9 @@ BUILD_PACKAGES=(
 )
 
 # The ARM64 checks of tools/test only: clang 19 compiles every source for Windows on ARM64, the
-# aarch64 cross compiler and qemu build and run the portable core's tests on aarch64 Linux.
-ARM64_PACKAGES=(clang-19 g++-aarch64-linux-gnu qemu-user)
+# aarch64 cross compiler and qemu build and run the portable core's tests on aarch64 Linux, and
+# clang-cl 19 with LLVM's lld-link, llvm-lib, llvm-rc and llvm-mt configures the MSVC build.
+ARM64_PACKAGES=(clang-19 lld-19 llvm-19 g++-aarch64-linux-gnu qemu-user)
 
 ensure_packages() {
   local missing=()
