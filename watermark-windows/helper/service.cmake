@@ -59,3 +59,14 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   set_tests_properties(dll_search PROPERTIES TIMEOUT 120 RESOURCE_LOCK install_dir
     FIXTURES_REQUIRED vt_signed_dlls ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
 endif()
+
+# Without the delay-loaded DLLs (Media Foundation is missing from Windows N editions) the service
+# and the one-shot modes run and report, and every delay import has its stand-in.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  add_test(NAME missing_dlls
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/missing_dlls_test.py
+      ${CMAKE_NM} $<TARGET_FILE:VantorelWatermark> ${PROJECT_SOURCE_DIR}/cmake/wine-run
+      ${CMAKE_BINARY_DIR}/wineprefix ${VT_SIGNED_DIR})
+  set_tests_properties(missing_dlls PROPERTIES TIMEOUT 180 RESOURCE_LOCK install_dir
+    FIXTURES_REQUIRED vt_signed_dlls ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
+endif()
