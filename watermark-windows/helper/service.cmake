@@ -18,6 +18,7 @@ if(WIN32)
     vt_helper_install vt_helper_installer vt_helper_output vt_shared vt_delayed_mfplat ole32
     shell32)
   vt_delay_load(VantorelWatermark)
+  vt_embed_manifest(VantorelWatermark)
 endif()
 
 if(WIN32)
