@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <type_traits>
@@ -17,8 +18,8 @@ namespace {
 
 enum Dll : std::size_t { MF, MFPLAT, CRYPT32, WINTRUST, DLL_COUNT };
 
-constexpr std::array<std::string_view, DLL_COUNT> DLL_NAMES{"mf.dll", "mfplat.dll", "crypt32.dll",
-                                                            "wintrust.dll"};
+constexpr std::array<const char*, DLL_COUNT> DLL_NAMES{"mf.dll", "mfplat.dll", "crypt32.dll",
+                                                       "wintrust.dll"};
 
 // Written by the hook on the thread that made the first call into the DLL, read by the
 // stand-ins on any thread afterwards.
@@ -131,18 +132,10 @@ const StandIn STAND_INS[] = {
 
 #undef VT_STAND_IN
 
-bool same_ascii_text(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-std::optional<Dll> dll_named(std::string_view name) {
+// The loader gives the name as the import library spells it, in whatever letter case.
+std::optional<Dll> dll_named(const char* name) {
   for (std::size_t i = 0; i < DLL_COUNT; ++i) {
-    if (same_ascii_text(name, DLL_NAMES[i])) return static_cast<Dll>(i);
+    if (_stricmp(name, DLL_NAMES[i]) == 0) return static_cast<Dll>(i);
   }
   return std::nullopt;
 }
