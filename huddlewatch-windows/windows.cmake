@@ -16,6 +16,7 @@ target_link_libraries(hw_main_win PUBLIC hw_main)
 
 add_executable(huddlewatch main/main_win.cpp)
 target_link_libraries(huddlewatch PRIVATE hw_main_win hw_uia_win shell32)
+vt_embed_manifest(huddlewatch)
 
 vt_add_gtest(hw_main_win_test WINDOWS_ONLY SOURCES tests/input_win_test.cpp LIBS hw_main_win)
 

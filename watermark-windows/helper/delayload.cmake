@@ -42,8 +42,15 @@ if(WIN32)
   endforeach()
 endif()
 
-# The MSVC side of the same: the executable's imports of these DLLs become delay-loaded.
+# The hook that turns a DLL that fails to load (Media Foundation is missing from the N editions
+# of Windows) into failures of the calls that needed it. It must be a source of the executable
+# itself: from a static library the linker would take the runtime's empty hook instead.
+set(VT_DELAYLOAD_HOOK ${CMAKE_CURRENT_SOURCE_DIR}/delayload_win.cpp)
+
+# The executable's side: the failure hook, and with MSVC its imports of these DLLs become
+# delay-loaded.
 function(vt_delay_load target)
+  target_sources(${target} PRIVATE ${VT_DELAYLOAD_HOOK})
   if(MSVC)
     foreach(name ${VT_DELAYED_DLLS})
       target_link_options(${target} PRIVATE /DELAYLOAD:${name}.dll)
@@ -51,3 +58,16 @@ function(vt_delay_load target)
     target_link_libraries(${target} PRIVATE delayimp)
   endif()
 endfunction()
+
+# Calls into the four DLLs while Wine is told not to load them, as on a Windows without them.
+# Without its debugger Wine ends a process that raises unhandled at once, where the debugger
+# would hold it until the time-out.
+vt_add_gtest(delayload_win_tests WINDOWS_ONLY
+  SOURCES tests/delayload_win_test.cpp
+  LIBS vt_delayed_mf vt_delayed_mfplat vt_delayed_crypt32 vt_delayed_wintrust)
+if(TARGET delayload_win_tests)
+  vt_delay_load(delayload_win_tests)
+  target_include_directories(delayload_win_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  set_tests_properties(delayload_win_tests PROPERTIES
+    ENVIRONMENT "WINEDLLOVERRIDES=mscoree,mshtml=\;winedbg.exe=d\;mf,mfplat,crypt32,wintrust=d")
+endif()

@@ -75,7 +75,12 @@ shared::Result<void> install_elevated();
 
 // Gives the installed backend path and its relative backend path.
 shared::Result<std::pair<std::string, std::string>> stage_backend(const std::string& dir);
+// The platform's copy that replaces an existing file (CopyFileW): false with the thread's last
+// error set on failure.
+using CopyReplacing = std::function<bool(const std::string& from, const std::string& to)>;
+
 shared::Result<std::string> stage_proxy(const std::string& dir);
+shared::Result<std::string> stage_proxy(const std::string& dir, const CopyReplacing& copy);
 shared::Result<std::string> commit_proxy(const std::string& dir, const std::string& staged);
 shared::Result<void> commit_backend(const std::string& dir, const std::string& backend_path,
                                     const std::string& rel);

@@ -136,6 +136,10 @@ void delete_tree(const std::string& path) {
   RemoveDirectoryW(wide(path).c_str());
 }
 
+bool copy_replacing(const std::string& from, const std::string& to) {
+  return CopyFileW(wide(from).c_str(), wide(to).c_str(), FALSE) != FALSE;
+}
+
 bool set_file_security(const std::string& path, std::uint32_t information, void* descriptor) {
   return SetFileSecurityW(wide(path).c_str(), information, descriptor) != FALSE;
 }
@@ -234,12 +238,18 @@ Result<std::pair<std::string, std::string>> stage_backend(const std::string& dir
 }
 
 Result<std::string> stage_proxy(const std::string& dir) {
+  return stage_proxy(dir, copy_replacing);
+}
+
+Result<std::string> stage_proxy(const std::string& dir, const CopyReplacing& copy) {
   std::string staged = shared::join_path(dir, staged_name());
   const Result<std::string> source = bundled(PROXY_DLL);
   if (!source) return std::unexpected(source.error());
-  if (!CopyFileW(wide(*source).c_str(), wide(staged).c_str(), FALSE)) {
-    return std::unexpected(file_error());
-  }
+  // A leftover from a run stopped before its attributes were cleared, or from an installer that
+  // kept them: Windows copies over no read-only or hidden file, so every install would fail.
+  SetFileAttributesW(wide(staged).c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(wide(staged).c_str());
+  if (!copy(*source, staged)) return std::unexpected(file_error());
   // The copy takes the shipped file's attributes. A read-only staged copy could not be deleted
   // after the check, and the next install could not copy over it.
   const DWORD attributes = GetFileAttributesW(wide(staged).c_str());

@@ -7,11 +7,10 @@ usage: dll_search_test.py OBJDUMP EXE WINE_RUN WINEPREFIX PLANTED_DIR SIGNED_DIR
 """
 
 import os
-import shutil
 import subprocess
 import sys
 
-from helper_process import Helper, check, finish
+from helper_process import SIGNATURE_FAILED, Helper, check, finish, program_copy
 
 OBJDUMP, EXE, WINE_RUN, PREFIX, PLANTED_DIR, SIGNED_DIR = sys.argv[1:7]
 os.environ["WINEPREFIX"] = PREFIX
@@ -28,9 +27,6 @@ KNOWN_DLLS = {
     "ws2_32.dll", "xtajit.dll", "ntdll.dll",
 }
 PLANTED = ["crypt32.dll", "wintrust.dll", "mf.dll", "mfplat.dll"]
-CAMERA_DLLS = ["VantorelVirtualCamera.dll", "VantorelVirtualCameraBackend.dll"]
-INSTALL_DIR = os.path.join(PREFIX, "drive_c", "Program Files", "VantorelVirtualCamera")
-SIGNATURE_FAILED = b"install failed: watermark camera DLLs failed signature verification\n"
 def static_imports(exe):
     """DLL name (lower case) -> imported function names, from the import tables."""
     dump = subprocess.run([OBJDUMP, "-p", exe], capture_output=True, text=True, check=True).stdout
@@ -63,39 +59,27 @@ def import_table():
 
 
 def planted_run():
-    folder = os.path.join(os.path.dirname(os.path.abspath(EXE)), "dll_search")
-    shutil.rmtree(folder, ignore_errors=True)
-    os.makedirs(folder)
-    exe = os.path.join(folder, os.path.basename(EXE))
-    shutil.copy(EXE, exe)
-    for name in PLANTED:
-        shutil.copy(os.path.join(PLANTED_DIR, name), os.path.join(folder, name))
     # Signed, but not by the publisher: the check reaches both the trust and the certificate calls.
-    for name in CAMERA_DLLS:
-        shutil.copy(os.path.join(SIGNED_DIR, "subject", name), os.path.join(folder, name))
-    env = dict(os.environ)
-    env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;" + ",".join(n[:-4] for n in PLANTED) + "=n,b"
+    planted = [os.path.join(PLANTED_DIR, name) for name in PLANTED]
+    with program_copy(EXE, "dll_search", os.path.join(SIGNED_DIR, "subject"), PREFIX,
+                      planted) as exe:
+        env = dict(os.environ)
+        env["WINEDLLOVERRIDES"] = "mscoree,mshtml=;" + ",".join(n[:-4] for n in PLANTED) + "=n,b"
 
-    # The service starts Media Foundation and enumerates the cameras at its first tick.
-    helper = Helper([WINE_RUN, exe], env)
-    seen = [helper.next_line()]
-    while seen[-1] is not None and '"status"' not in seen[-1]:
-        seen.append(helper.next_line())
-    check(seen[0] == '{"event":"ready"}' and seen[-1] is not None,
-          f"the service ran to its first status beside the planted DLLs: {seen}")
-    code = helper.close()
-    check(code == 0, f"the service ended with 0, not by a planted DLL: {code}")
+        # The service starts Media Foundation and enumerates the cameras at its first tick.
+        helper = Helper([WINE_RUN, exe], env)
+        seen = [helper.next_line()]
+        while seen[-1] is not None and '"status"' not in seen[-1]:
+            seen.append(helper.next_line())
+        check(seen[0] == '{"event":"ready"}' and seen[-1] is not None,
+              f"the service ran to its first status beside the planted DLLs: {seen}")
+        code = helper.close()
+        check(code == 0, f"the service ended with 0, not by a planted DLL: {code}")
 
-    installed_before = os.path.exists(INSTALL_DIR)
-    try:
         result = subprocess.run([WINE_RUN, exe, "--install-elevated"], stdin=subprocess.DEVNULL,
                                 capture_output=True, timeout=60, env=env)
         check(result.returncode == 1 and result.stderr == SIGNATURE_FAILED,
               f"the installer checked the signatures: {result.returncode} {result.stderr!r}")
-    finally:
-        if not installed_before:
-            shutil.rmtree(INSTALL_DIR, ignore_errors=True)
-    shutil.rmtree(folder, ignore_errors=True)
 
 
 def main():

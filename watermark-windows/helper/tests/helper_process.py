@@ -1,13 +1,18 @@
 """What the Linux-side tests of VantorelWatermark share: their checks and a running service
 whose output lines a thread collects."""
 
+import contextlib
 import json
+import os
 import queue
+import shutil
 import subprocess
 import threading
 import time
 
 TIMEOUT = 15
+CAMERA_DLLS = ["VantorelVirtualCamera.dll", "VantorelVirtualCameraBackend.dll"]
+SIGNATURE_FAILED = b"install failed: watermark camera DLLs failed signature verification\n"
 
 failures = []
 
@@ -92,6 +97,28 @@ class Helper:
             pass
         self.process.stderr.read()
         return code
+
+
+@contextlib.contextmanager
+def program_copy(exe, name, camera_dlls, prefix, beside=()):
+    """A copy of the program in a folder of its own (name) beside it, with the camera DLLs from
+    the folder camera_dlls and the files beside next to it. Afterwards the folder goes, and so
+    does the prefix's install folder unless it was there before."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(exe)), name)
+    install_dir = os.path.join(prefix, "drive_c", "Program Files", "VantorelVirtualCamera")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    copy = os.path.join(folder, os.path.basename(exe))
+    shutil.copy(exe, copy)
+    for path in [*beside, *(os.path.join(camera_dlls, dll) for dll in CAMERA_DLLS)]:
+        shutil.copy(path, os.path.join(folder, os.path.basename(path)))
+    installed_before = os.path.exists(install_dir)
+    try:
+        yield copy
+    finally:
+        if not installed_before:
+            shutil.rmtree(install_dir, ignore_errors=True)
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 def wait_exit(process):

@@ -250,6 +250,40 @@ TEST_F(Installer, ReadOnlyShippedProxyInstallsAgainAndAgain) {
   }
 }
 
+// CopyFileW as Windows documents it: a file that exists with the read-only or the hidden
+// attribute is not copied over (access denied). Wine running as root copies over it.
+bool copy_as_windows(const std::string& from, const std::string& to) {
+  const DWORD target = GetFileAttributesW(wide(to).c_str());
+  if (target != INVALID_FILE_ATTRIBUTES &&
+      (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN))) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return CopyFileW(wide(from).c_str(), wide(to).c_str(), FALSE) != FALSE;
+}
+
+// A staged copy left by an earlier installer that kept the attribute, or by a run stopped between
+// the copy and clearing it, must not block every later install.
+TEST_F(Installer, StagedLeftoverWithAttributesIsReplaced) {
+  ship("good");
+  ASSERT_TRUE(CreateDirectoryW(wide(dir_).c_str(), nullptr));
+  const std::string staged = path(install::staged_name());
+  const DWORD cases[] = {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN,
+                         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE};
+  for (const DWORD attributes : cases) {
+    SCOPED_TRACE(attributes);
+    remove_file(staged);
+    write_bytes(staged, Bytes{'o', 'l', 'd'});
+    ASSERT_TRUE(SetFileAttributesW(wide(staged).c_str(), attributes));
+
+    const shared::Result<std::string> done = install::stage_proxy(dir_, copy_as_windows);
+    ASSERT_TRUE(done) << done.error().text();
+    EXPECT_EQ(*done, staged);
+    EXPECT_EQ(read_bytes(staged), read_bytes(signed_file("good", install::PROXY_DLL)));
+    EXPECT_FALSE(GetFileAttributesW(wide(staged).c_str()) & FILE_ATTRIBUTE_READONLY);
+  }
+}
+
 TEST_F(Installer, UpdateSwitchesToTheNewBackendAndDropsTheOld) {
   ship("good");
   ASSERT_TRUE(install::install_elevated());
