@@ -63,7 +63,7 @@ endif()
 
 # Without the delay-loaded DLLs (Media Foundation is missing from Windows N editions) the service
 # and the one-shot modes run and report, and every delay import has its stand-in.
-if(WIN32 AND CMAKE_CROSSCOMPILING)
+if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
   add_test(NAME missing_dlls
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/missing_dlls_test.py
       ${CMAKE_NM} $<TARGET_FILE:VantorelWatermark> ${PROJECT_SOURCE_DIR}/cmake/wine-run
