@@ -109,12 +109,14 @@ std::timed_mutex& stdout_mutex() {
 }
 
 // Ends the process at the end of input, once the lines read before it took effect; nothing is
-// released on the way out.
+// released on the way out. TerminateProcess, not ExitProcess: ExitProcess stops the main thread
+// wherever it is and then runs every DLL's detach code, which hangs or fails when the stopped
+// thread held a lock that code needs, as it may inside a Media Foundation or COM call.
 void reader(LineChannel& channel) {
   read_lines(read_stdin, [&](std::string line) { channel.send(std::move(line)); });
   (void)channel.wait_handled(EXIT_HANDLE_WAIT);
   (void)stdout_mutex().try_lock_for(EXIT_WRITE_WAIT);
-  ExitProcess(READ_EXIT_CODE);
+  TerminateProcess(GetCurrentProcess(), READ_EXIT_CODE);
 }
 
 }  // namespace

@@ -312,7 +312,10 @@ def output_closed():
 def input_closed_at_start():
     result = subprocess.run([WINE_RUN, EXE], stdin=subprocess.DEVNULL, capture_output=True,
                             timeout=60, env=program_env())
-    check(result.returncode == 0, f"standard input closed at start ends with 0: {result.returncode}")
+    check(result.returncode == 0 and result.stderr == b"",
+          f"standard input closed at start ends with 0: {result.returncode} {result.stderr!r}")
+    check(result.stdout == b"" or result.stdout.endswith(b"\n"),
+          f"a line is written whole or not at all: {result.stdout!r}")
     for raw in result.stdout.splitlines():
         json.loads(raw)
 
