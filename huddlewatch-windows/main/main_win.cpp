@@ -3,6 +3,12 @@
 //
 // Threads: the main thread runs the program; the standard-input thread only reads and ends the
 // process. The output mutex keeps the two from ending the process in the middle of a line.
+//
+// The standard-input thread ends the process with TerminateProcess, not ExitProcess: ExitProcess
+// stops the other threads wherever they are and then runs every DLL's detach code, which hangs or
+// fails when the stopped main thread held a lock that code needs, as it may while it starts COM,
+// loads a DLL or waits in a UI Automation call. TerminateProcess runs no code of the process
+// after it, and there is nothing the program must clean up at its end.
 
 #include <windows.h>
 
@@ -74,7 +80,7 @@ class ProcessHost final : public Host {
       HandleReader input(GetStdHandle(STD_INPUT_HANDLE));
       const int code = read_input(input, *filter);
       (void)output_mutex().try_lock_for(EXIT_WRITE_WAIT);
-      ExitProcess(static_cast<UINT>(code));
+      TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
     }).detach();
   }
 };

@@ -29,11 +29,10 @@ class SystemTime final : public Time {
   }
 };
 
-// Whole milliseconds from `start` to `end`, rounded as `round` does; 0 when the clock went back.
-template <class Round>
-std::chrono::milliseconds elapsed(uia::Instant start, uia::Instant end, Round round) {
+// Whole milliseconds from `start` to `end`, fractions dropped; 0 when the clock went back.
+std::chrono::milliseconds elapsed_ms(uia::Instant start, uia::Instant end) {
   if (end <= start) return std::chrono::milliseconds::zero();
-  return round(end - start);
+  return std::chrono::floor<std::chrono::milliseconds>(end - start);
 }
 
 }  // namespace
@@ -83,9 +82,15 @@ std::optional<std::string> poll(uia::Automation& automation, const AppFilter& fi
       automation.meeting_windows(watched, start + POLL_DEADLINE);
   const std::vector<readers::Reading> readings = read_groups(groups, state);
 
-  const auto poll_ms = elapsed(
-      start, time.now(), [](auto d) { return std::chrono::floor<std::chrono::milliseconds>(d); });
+  const auto poll_ms = elapsed_ms(start, time.now());
   return state.emitter.line(at, static_cast<std::uint64_t>(poll_ms.count()), readings, time.now());
+}
+
+std::chrono::milliseconds sleep_after_poll(std::chrono::milliseconds interval,
+                                           std::chrono::steady_clock::duration taken) {
+  if (taken < taken.zero()) taken = taken.zero();  // the clock went back
+  if (taken >= interval) return std::chrono::milliseconds::zero();
+  return std::chrono::ceil<std::chrono::milliseconds>(interval - taken);
 }
 
 int poll_loop(uia::Automation& automation, const AppFilter& filter,
@@ -96,10 +101,8 @@ int poll_loop(uia::Automation& automation, const AppFilter& filter,
     if (const std::optional<std::string> line = poll(automation, filter, state, time)) {
       if (!host.write_out(*line + "\n")) return 0;
     }
-    // Rounded up, so that a poll never starts before its time.
-    const auto taken = elapsed(
-        start, time.now(), [](auto d) { return std::chrono::ceil<std::chrono::milliseconds>(d); });
-    if (taken < interval) time.sleep(interval - taken);
+    const std::chrono::milliseconds rest = sleep_after_poll(interval, time.now() - start);
+    if (rest > rest.zero()) time.sleep(rest);
   }
 }
 

@@ -75,6 +75,12 @@ std::vector<readers::Reading> read_groups(const std::vector<uia::AppWindows>& gr
 std::optional<std::string> poll(uia::Automation& automation, const AppFilter& filter,
                                 PollState& state, Time& time);
 
+// The sleep after a poll that took `taken`: the rest of the interval in whole milliseconds,
+// rounded up so that the next poll never starts before its time; zero when the poll took the
+// whole interval or longer.
+std::chrono::milliseconds sleep_after_poll(std::chrono::milliseconds interval,
+                                           std::chrono::steady_clock::duration taken);
+
 // Polls every `interval` (back to back when a poll takes longer); returns the exit code (0) when
 // a line cannot be written.
 int poll_loop(uia::Automation& automation, const AppFilter& filter,

@@ -215,6 +215,27 @@ TEST(PollLoop, PollsAsLongAsTheIntervalFollowEachOtherWithoutSleep) {
   }
 }
 
+TEST(PollLoop, TheSleepIsNeverShorterThanTheRestOfTheInterval) {
+  using std::chrono::microseconds;
+  struct Case {
+    std::chrono::steady_clock::duration taken;
+    milliseconds sleep;
+  } cases[] = {
+      {milliseconds(0), milliseconds(500)},
+      {microseconds(120400), milliseconds(380)},  // 379.6 ms left
+      {microseconds(120999), milliseconds(380)},
+      {milliseconds(121), milliseconds(379)},
+      {microseconds(499001), milliseconds(1)},
+      {milliseconds(500), milliseconds(0)},
+      {milliseconds(700), milliseconds(0)},
+      {milliseconds(-3), milliseconds(500)},  // a clock that went back counts as no time
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(sleep_after_poll(milliseconds(500), c.taken), c.sleep)
+        << std::chrono::duration_cast<microseconds>(c.taken).count() << " us";
+  }
+}
+
 TEST(PollLoop, AFilterChangeCountsFromTheNextPoll) {
   Program p({teams_window(2)});
   p.host.writes_before_failure = 2;

@@ -12,11 +12,11 @@
 #include <memory>
 #include <utility>
 
+#include "platform/uiautomation.hpp"
 #include "uia/automation.hpp"
 #include "uia/com_win.hpp"
 #include "uia/desktop_win.hpp"
 #include "uia/element.hpp"
-#include "platform/uiautomation.hpp"
 #include "uia/error_win.hpp"
 
 namespace uia {
@@ -149,9 +149,15 @@ Result<Automation> Automation::create() {
   HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   if (FAILED(hr)) return std::unexpected(win::hresult_error(hr));
 
+  // Only CUIAutomation8's object offers IUIAutomation2 and with it the time-outs that keep one
+  // hung application from stalling every poll; CUIAutomation is there for a system without it.
   ComRef<IUIAutomation> automation;
-  hr = CoCreateInstance(__uuidof(CUIAutomation), nullptr, CLSCTX_INPROC_SERVER,
+  hr = CoCreateInstance(__uuidof(CUIAutomation8), nullptr, CLSCTX_INPROC_SERVER,
                         __uuidof(IUIAutomation), reinterpret_cast<void**>(automation.put()));
+  if (FAILED(hr)) {
+    hr = CoCreateInstance(__uuidof(CUIAutomation), nullptr, CLSCTX_INPROC_SERVER,
+                          __uuidof(IUIAutomation), reinterpret_cast<void**>(automation.put()));
+  }
   if (FAILED(hr)) return std::unexpected(win::hresult_error(hr));
 
   // Without the newer interface the requests simply have no time-outs of ours.

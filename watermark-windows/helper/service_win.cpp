@@ -91,13 +91,14 @@ class WindowsHost final : public Host {
 
 // Raw reads from the standard-input handle: no text-mode translation, so CR, NUL and Ctrl+Z
 // reach the line splitter as they are. A pipe whose writer closed it fails with
-// ERROR_BROKEN_PIPE: that is the end of input, not a failed read, so a last line without LF
-// still counts.
+// ERROR_BROKEN_PIPE, a named pipe whose server disconnected with ERROR_PIPE_NOT_CONNECTED: that
+// is the end of input, not a failed read, so a last line without LF still counts.
 std::ptrdiff_t read_stdin(char* buffer, std::size_t size) {
   DWORD read = 0;
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   if (!ReadFile(input, buffer, static_cast<DWORD>(size), &read, nullptr)) {
-    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    const DWORD error = GetLastError();
+    return error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED ? 0 : -1;
   }
   return static_cast<std::ptrdiff_t>(read);
 }
@@ -108,12 +109,14 @@ std::timed_mutex& stdout_mutex() {
 }
 
 // Ends the process at the end of input, once the lines read before it took effect; nothing is
-// released on the way out.
+// released on the way out. TerminateProcess, not ExitProcess: ExitProcess stops the main thread
+// wherever it is and then runs every DLL's detach code, which hangs or fails when the stopped
+// thread held a lock that code needs, as it may inside a Media Foundation or COM call.
 void reader(LineChannel& channel) {
   read_lines(read_stdin, [&](std::string line) { channel.send(std::move(line)); });
   (void)channel.wait_handled(EXIT_HANDLE_WAIT);
   (void)stdout_mutex().try_lock_for(EXIT_WRITE_WAIT);
-  ExitProcess(READ_EXIT_CODE);
+  TerminateProcess(GetCurrentProcess(), READ_EXIT_CODE);
 }
 
 }  // namespace

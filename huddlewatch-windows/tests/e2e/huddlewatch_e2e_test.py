@@ -21,7 +21,10 @@ import time
 WINE_RUN, EXE, STANDIN, APP_WINDOWS, FIXTURES, WORK, PREFIX = sys.argv[1:8]
 os.environ["WINEPREFIX"] = PREFIX
 
+# CUIAutomation8, whose object answers IUIAutomation2 with its time-outs, and CUIAutomation,
+# whose object does not; the stand-in serves both, as Windows 8 and later do.
 CLASS_KEY = r"HKLM\Software\Classes\CLSID\{FF48DBA4-60EF-4201-AA87-54103EEF594E}"
+CLASS8_KEY = r"HKLM\Software\Classes\CLSID\{E22AD333-B25F-460C-83D0-0581107395C9}"
 TREES = os.path.join(WORK, "trees")
 LOG = os.path.join(WORK, "standin.log")
 TIMEOUT = 15
@@ -43,9 +46,11 @@ TEAMS_TWO = ('{"app":"teams","blind":false,"participants":3,"speakers":["Cy Do",
              '"truncated":false}')
 ZOOM = '{"app":"zoom","blind":true,"participants":2,"speakers":[],"truncated":false}'
 
-SETUP_CALLS = [
+TIMEOUT_CALLS = [
     "put_TransactionTimeout 1000",
     "put_ConnectionTimeout 1000",
+]
+CACHE_CALLS = [
     "CreateCacheRequest",
     "AddProperty 30005",
     "AddProperty 30012",
@@ -83,13 +88,23 @@ def wine(*args):
     subprocess.run([WINE_RUN, *args], stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
 
 
-def register():
-    wine("reg", "add", CLASS_KEY + r"\InprocServer32", "/ve", "/d", windows_path(STANDIN), "/f")
-    wine("reg", "add", CLASS_KEY + r"\InprocServer32", "/v", "ThreadingModel", "/d", "Both", "/f")
+def register(key):
+    wine("reg", "add", key + r"\InprocServer32", "/ve", "/d", windows_path(STANDIN), "/f")
+    wine("reg", "add", key + r"\InprocServer32", "/v", "ThreadingModel", "/d", "Both", "/f")
 
 
-def unregister():
-    wine("reg", "delete", CLASS_KEY, "/f")
+def unregister(key):
+    wine("reg", "delete", key, "/f")
+
+
+def setup_calls():
+    """The set-up calls the stand-in saw since the log was last taken; the log starts anew."""
+    if not os.path.exists(LOG):
+        return []
+    with open(LOG, encoding="utf-8") as f:
+        calls = f.read().splitlines()
+    os.remove(LOG)
+    return calls
 
 
 def tree_path(title):
@@ -245,11 +260,14 @@ def poll_loop():
     program.expect(readings(MEET, truncated(TEAMS_TWO), ZOOM), "a timed-out window")
     write_tree("Teams chat", chat)
     program.expect(readings(MEET, TEAMS_TWO, ZOOM), "the window answers again")
-    # Longer than the transaction time-out the program sets: the stand-in then answers with
-    # UI Automation's time-out after 1000 ms, as the real one does.
-    write_tree("Teams chat", "!delay 3000\n" + chat)
-    line = program.expect(readings(MEET, truncated(TEAMS_TWO), ZOOM), "a slow window")
-    check(line and 1000 <= line[1] < 1500, f"the slow request took the time-out: {line}")
+    # A hung window, which UI Automation's default time-out would wait for 20 s: the stand-in
+    # answers with UI Automation's time-out once the transaction time-out the program set is
+    # reached, as the real one does.
+    hung = time.monotonic()
+    write_tree("Teams chat", "!delay 20000\n" + chat)
+    line = program.expect(readings(MEET, truncated(TEAMS_TWO), ZOOM), "a hung window")
+    check(line and 1000 <= line[1] < 1500, f"the hung window was cut off after 1 s: {line}")
+    check(line and line[2] - hung < 4, "the hung window's line came within a few seconds")
 
     write_tree("Teams chat", chat)
     program.expect(readings(MEET, TEAMS_TWO, ZOOM), "the slow window answers in time again")
@@ -294,31 +312,54 @@ def output_closed():
 def input_closed_at_start():
     result = subprocess.run([WINE_RUN, EXE], stdin=subprocess.DEVNULL, capture_output=True,
                             timeout=60, env=program_env())
-    check(result.returncode == 0, f"standard input closed at start ends with 0: {result.returncode}")
+    check(result.returncode == 0 and result.stderr == b"",
+          f"standard input closed at start ends with 0: {result.returncode} {result.stderr!r}")
+    check(result.stdout == b"" or result.stdout.endswith(b"\n"),
+          f"a line is written whole or not at all: {result.stdout!r}")
     for raw in result.stdout.splitlines():
         json.loads(raw)
+
+
+def without_timeouts():
+    """With only CUIAutomation registered (a system before Windows 8) the program runs on, and a
+    slow window is waited for (longer than the time-out, within the poll's deadline)."""
+    setup_calls()
+    chat = fixture("Teams chat")
+    write_tree("Teams chat", "!delay 1200\n" + chat)
+    program = Huddlewatch("--poll-interval-ms", str(POLL_MS))
+    line = program.expect(readings(MEET, TEAMS_TWO, ZOOM), "without time-outs, a slow window")
+    check(line and line[1] >= 1200, f"without time-outs the slow request is waited for: {line}")
+    code = program.close()
+    check(code == 0, f"without time-outs the end of standard input ends with 0, got {code}")
+    write_tree("Teams chat", chat)
+    calls = setup_calls()
+    check(calls == CACHE_CALLS, f"without IUIAutomation2 no time-outs are set: {calls}")
 
 
 def main():
     shutil.rmtree(WORK, ignore_errors=True)
     shutil.copytree(FIXTURES, TREES)
-    unregister()  # left over from a run that was stopped
+    for key in (CLASS_KEY, CLASS8_KEY):
+        unregister(key)  # left over from a run that was stopped
     unavailable()
     apps = None
     try:
-        register()
+        register(CLASS_KEY)
+        register(CLASS8_KEY)
         apps = MeetingApps()
         poll_loop()
-        with open(LOG, encoding="utf-8") as f:
-            calls = f.read().splitlines()
-        check(calls == SETUP_CALLS, f"the set-up calls, in order: {calls}")
+        calls = setup_calls()
+        check(calls == TIMEOUT_CALLS + CACHE_CALLS, f"the set-up calls, in order: {calls}")
         dump()
         output_closed()
         input_closed_at_start()
+        unregister(CLASS8_KEY)
+        without_timeouts()
     finally:
         if apps:
             apps.close()
-        unregister()
+        for key in (CLASS_KEY, CLASS8_KEY):
+            unregister(key)
     if failures:
         print(f"{len(failures)} check(s) failed")
         return 1

@@ -1,6 +1,7 @@
 // Stand-in for the UI Automation client object, for the tests only: Wine has none. It answers
 // exactly the calls huddlewatch makes and serves each window's element tree from a file named
-// after the window's title.
+// after the window's title. As on Windows, it serves two classes: CUIAutomation8's object answers
+// IUIAutomation2 (the time-outs), CUIAutomation's answers IUIAutomation alone.
 //
 // The interfaces are plain tables of function pointers filled slot by slot from the published
 // vtable order, never from the program's own declarations: a method declared in the wrong place
@@ -54,6 +55,8 @@ constexpr std::size_t BUILD_UPDATED_CACHE = 9, GET_CACHED_CHILDREN = 19,
 
 constexpr GUID CLSID_AUTOMATION{
     0xff48dba4, 0x60ef, 0x4201, {0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59, 0x4e}};
+constexpr GUID CLSID_AUTOMATION8{
+    0xe22ad333, 0xb25f, 0x460c, {0x83, 0xd0, 0x05, 0x81, 0x10, 0x73, 0x95, 0xc9}};
 constexpr GUID IID_AUTOMATION{
     0x30cbe57d, 0xd9d0, 0x452a, {0xab, 0x13, 0x7a, 0xc5, 0xac, 0x48, 0x25, 0xee}};
 constexpr GUID IID_AUTOMATION2{
@@ -193,7 +196,7 @@ template <class Kind>
 HRESULT STDMETHODCALLTYPE query_interface(Kind* self, const GUID* riid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (!Kind::answers(*riid)) return E_NOINTERFACE;
+  if (!self->answers(*riid)) return E_NOINTERFACE;
   ++self->refs;
   *out = self;
   return S_OK;
@@ -245,14 +248,16 @@ struct CacheRequest : Object {
 };
 
 struct Automation : Object {
+  bool offers_timeouts = false;  // made by CUIAutomation8
   DWORD transaction_timeout = NO_TIMEOUT;
   Condition* raw_condition = nullptr;
 
   ~Automation() {
     if (raw_condition) release(raw_condition);
   }
-  static bool answers(const GUID& iid) {
-    return iid == IID_UNKNOWN || iid == IID_AUTOMATION || iid == IID_AUTOMATION2;
+  bool answers(const GUID& iid) const {
+    return iid == IID_UNKNOWN || iid == IID_AUTOMATION ||
+           (offers_timeouts && iid == IID_AUTOMATION2);
   }
   static const std::array<Fn, SLOTS> TABLE;
 };
@@ -449,7 +454,12 @@ const std::array<Fn, SLOTS> ElementArray::TABLE = fill_table<ElementArray>({
     {GET_ELEMENT, fn(&get_element)},
 });
 
-// The class object lives as long as the DLL.
+// The class objects live as long as the DLL.
+struct Factory {
+  const Fn* table;
+  bool offers_timeouts;
+};
+
 HRESULT STDMETHODCALLTYPE factory_query_interface(void* self, const GUID* riid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
@@ -463,11 +473,13 @@ ULONG STDMETHODCALLTYPE factory_add_ref(void*) {
 ULONG STDMETHODCALLTYPE factory_release(void*) {
   return 1;
 }
-HRESULT STDMETHODCALLTYPE create_instance(void*, IUnknown* outer, const GUID* riid, void** out) {
+HRESULT STDMETHODCALLTYPE create_instance(Factory* self, IUnknown* outer, const GUID* riid,
+                                          void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
   auto* automation = new Automation;
+  automation->offers_timeouts = self->offers_timeouts;
   make(automation);
   const HRESULT hr = query_interface(automation, riid, out);
   release(automation);
@@ -476,17 +488,17 @@ HRESULT STDMETHODCALLTYPE create_instance(void*, IUnknown* outer, const GUID* ri
 const std::array<Fn, 5> FACTORY_TABLE{fn(&factory_query_interface), fn(&factory_add_ref),
                                       fn(&factory_release), fn(&create_instance),
                                       fn(&not_implemented)};
-struct {
-  const Fn* table = FACTORY_TABLE.data();
-} factory;
+Factory automation_factory{FACTORY_TABLE.data(), false};
+Factory automation8_factory{FACTORY_TABLE.data(), true};
 
 }  // namespace
 
 extern "C" HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (clsid != CLSID_AUTOMATION) return CLASS_E_CLASSNOTAVAILABLE;
-  return factory_query_interface(&factory, &riid, out);
+  if (clsid == CLSID_AUTOMATION) return factory_query_interface(&automation_factory, &riid, out);
+  if (clsid == CLSID_AUTOMATION8) return factory_query_interface(&automation8_factory, &riid, out);
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 extern "C" HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {

@@ -290,10 +290,14 @@ struct IUIAutomation2 : IUIAutomation {
 __CRT_UUID_DECL(IUIAutomation2, 0x34723aff, 0x0c9d, 0x49d0, 0x98, 0x96, 0x7a, 0xb5, 0x2d, 0xf8,
                 0xcd, 0x8a)
 
-// The class object, named for __uuidof as the SDK names it.
+// The classes, named for __uuidof as the SDK names them. Only CUIAutomation8's object (Windows 8
+// and later) answers IUIAutomation2; CUIAutomation's answers IUIAutomation alone.
 class CUIAutomation;
 __CRT_UUID_DECL(CUIAutomation, 0xff48dba4, 0x60ef, 0x4201, 0xaa, 0x87, 0x54, 0x10, 0x3e, 0xef, 0x59,
                 0x4e)
+class CUIAutomation8;
+__CRT_UUID_DECL(CUIAutomation8, 0xe22ad333, 0xb25f, 0x460c, 0x83, 0xd0, 0x05, 0x81, 0x10, 0x73,
+                0x95, 0xc9)
 
 #endif
 

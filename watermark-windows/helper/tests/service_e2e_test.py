@@ -106,6 +106,20 @@ def last_line_without_line_end():
     check(helper.lines_for(1) == [EMPTY_STATUS], "the last line was handled before the end")
 
 
+def input_closed_at_start():
+    """A standard input at its end from the start ends the service with 0, before or after its
+    ready line, with nothing on standard error and no half line."""
+    result = subprocess.run([WINE_RUN, EXE], stdin=subprocess.DEVNULL, capture_output=True,
+                            timeout=60)
+    check(result.returncode == 0 and result.stderr == b"",
+          f"standard input closed at start ends with 0: {result.returncode} {result.stderr!r}")
+    lines = result.stdout.split(b"\n")
+    check(lines[-1] == b"", f"every line whole: {result.stdout!r}")
+    check(lines[0] in (b"", READY.encode()), f"ready comes first: {result.stdout!r}")
+    for raw in lines[:-1]:
+        json.loads(raw)
+
+
 def output_closed():
     """Standard output that cannot be written ends the service with 1."""
     process = subprocess.Popen([WINE_RUN, EXE], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -198,6 +212,7 @@ def main():
     service_without_state()
     service_input_ends()
     last_line_without_line_end()
+    input_closed_at_start()
     output_closed()
     service_with_state()
     one_shot_modes()

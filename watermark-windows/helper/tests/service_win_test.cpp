@@ -1,6 +1,7 @@
-// The real VantorelWatermark.exe driven through anonymous pipes made here, as the desktop
-// application makes them: once its writer closes the input pipe, the helper's read fails with
-// ERROR_BROKEN_PIPE instead of reading zero bytes.
+// The real VantorelWatermark.exe driven through pipes made here, as the desktop application
+// makes them: once its writer closes an anonymous input pipe, the helper's read fails with
+// ERROR_BROKEN_PIPE instead of reading zero bytes; once the server of a named input pipe
+// disconnects, it fails with ERROR_PIPE_NOT_CONNECTED.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -37,13 +38,29 @@ std::vector<std::string> split_lines(const std::string& output) {
   return lines;
 }
 
+enum class InputPipe { Anonymous, Named };
+
+// The input pipe's two ends: the helper's (inheritable) and the test's.
+bool make_input(InputPipe kind, SECURITY_ATTRIBUTES& inherit, HANDLE& child, HANDLE& ours) {
+  if (kind == InputPipe::Anonymous) return CreatePipe(&child, &ours, &inherit, 0);
+  const std::wstring name =
+      L"\\\\.\\pipe\\service_win_test_" + std::to_wstring(GetCurrentProcessId());
+  ours = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096,
+                          4096, 0, nullptr);
+  if (ours == INVALID_HANDLE_VALUE) return false;
+  child = CreateFileW(name.c_str(), GENERIC_READ, 0, &inherit, OPEN_EXISTING, 0, nullptr);
+  if (child != INVALID_HANDLE_VALUE) return true;
+  CloseHandle(ours);
+  return false;
+}
+
 // The running helper with its standard input and output on pipes.
 class Helper {
  public:
-  Helper() {
+  explicit Helper(InputPipe kind = InputPipe::Anonymous) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE child_input = nullptr, input = nullptr, output = nullptr, child_output = nullptr;
-    if (!CreatePipe(&child_input, &input, &inherit, 0)) return;
+    if (!make_input(kind, inherit, child_input, input)) return;
     input_.reset(input);
     UniqueHandle child_in(child_input);
     if (!CreatePipe(&output, &child_output, &inherit, 0)) return;
@@ -101,6 +118,12 @@ class Helper {
     WriteFile(input_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   }
   void close_input() { input_.reset(); }
+  // The named pipe's server disconnects once the helper has read all that was written (a
+  // disconnect drops unread bytes).
+  void disconnect_input() {
+    FlushFileBuffers(input_.get());
+    DisconnectNamedPipe(input_.get());
+  }
 
   // The exit code, or none when the helper did not end in time (it is then ended here).
   std::optional<DWORD> wait() {
@@ -128,21 +151,28 @@ TEST(ServiceProcess, LinesBeforeTheClosedPipeAreAppliedTheLastOneWithoutLineEndT
        2},
       {"", 0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.input);
-    Helper helper;
-    ASSERT_TRUE(helper.started());
-    ASSERT_EQ(helper.read_line(), "{\"event\":\"ready\"}\n");
-    helper.write(c.input);
-    helper.close_input();
-    EXPECT_EQ(helper.wait(), std::optional<DWORD>(0));
-    std::size_t statuses = 0;
-    for (const std::string& line : split_lines(helper.read_to_end())) {
-      if (line.find(R"("event":"status")") == std::string::npos) continue;
-      ++statuses;
-      EXPECT_EQ(line, EMPTY_STATUS);
+  for (const InputPipe kind : {InputPipe::Anonymous, InputPipe::Named}) {
+    for (const Case& c : cases) {
+      const bool named = kind == InputPipe::Named;
+      SCOPED_TRACE(std::string(named ? "named pipe, " : "anonymous pipe, ") + c.input);
+      Helper helper(kind);
+      ASSERT_TRUE(helper.started());
+      ASSERT_EQ(helper.read_line(), "{\"event\":\"ready\"}\n");
+      helper.write(c.input);
+      if (named) {
+        helper.disconnect_input();
+      } else {
+        helper.close_input();
+      }
+      EXPECT_EQ(helper.wait(), std::optional<DWORD>(0));
+      std::size_t statuses = 0;
+      for (const std::string& line : split_lines(helper.read_to_end())) {
+        if (line.find(R"("event":"status")") == std::string::npos) continue;
+        ++statuses;
+        EXPECT_EQ(line, EMPTY_STATUS);
+      }
+      EXPECT_EQ(statuses, c.statuses);
     }
-    EXPECT_EQ(statuses, c.statuses);
   }
 }
 
