@@ -206,6 +206,30 @@ void BM_ZoomParticipantList(benchmark::State& state) {
   run_zoom(state, zoom_list_window(static_cast<std::size_t>(state.range(0))));
 }
 
+// A large webinar: one reading of `range` distinct names against a resolver that has already
+// seen them all, as at every poll after the first.
+void BM_Resolver(benchmark::State& state) {
+  readers::Reading reading;
+  reading.app = readers::App(readers::App::Zoom).name();
+  for (std::size_t i = 0; i < static_cast<std::size_t>(state.range(0)); ++i) {
+    reading.names.push_back(person(i));
+  }
+  reading.participants = reading.names.size() + 1;
+  reading.tiles = reading.participants;
+  reading.self_present = true;
+  readers::SpeakerResolver resolver;
+  resolver.resolve(reading);
+  // The reading comes back with its names as they were, so it is handed over again: the loop
+  // measures the resolver, not copies of the names.
+  for (auto _ : state) {
+    reading = resolver.resolve(std::move(reading));
+    benchmark::DoNotOptimize(reading);
+  }
+  if (resolver.seen.size() != reading.names.size()) state.SkipWithError("names were lost");
+  state.SetComplexityN(state.range(0));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+}
+
 // The snapshot walk alone over one window's cached tree of 20000 elements.
 void BM_Convert(benchmark::State& state) {
   const uia::test::TestNode cached = uia::test::cached(zoom_window(uia::ELEMENT_BUDGET).node);
@@ -258,6 +282,7 @@ BENCHMARK(BM_MeetReader)->Apply(sizes);
 BENCHMARK(BM_ZoomReader)->Apply(sizes);
 BENCHMARK(BM_Select)->Apply(sizes);
 BENCHMARK(BM_ZoomParticipantList)->Apply(sizes);
+BENCHMARK(BM_Resolver)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Convert)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Poll)->Unit(benchmark::kMicrosecond);
 

@@ -238,21 +238,15 @@ void finish(std::optional<Reading>& best) {
 }  // namespace detail
 
 Reading SpeakerResolver::resolve(Reading reading) {
-  const auto seen_for_app = [&] {
-    return std::count_if(seen.begin(), seen.end(),
-                         [&](const auto& pair) { return pair.first == reading.app; });
-  };
+  std::unordered_set<std::string>& names = names_by_app_[reading.app];
   for (const std::string& name : reading.names) {
-    const bool known = std::any_of(seen.begin(), seen.end(), [&](const auto& pair) {
-      return pair.first == reading.app && pair.second == name;
-    });
-    if (!known) seen.emplace_back(reading.app, name);
+    if (names.insert(name).second) seen.emplace_back(reading.app, name);
   }
 
   if (reading.self_speaking || reading.blind) {
     reading.speakers.clear();
   } else if (reading.speakers.empty() && !reading.truncated && reading.self_present &&
-             reading.names.size() == 1 && reading.participants <= 2 && seen_for_app() == 1) {
+             reading.names.size() == 1 && reading.participants <= 2 && names.size() == 1) {
     // A call of the user and one other person: while the user's tile shows no speaking
     // indicator, the other one is the one talking.
     reading.speakers = reading.names;

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -118,10 +120,16 @@ std::optional<Reading> select(const std::vector<Window>& windows, Reader&& reade
 
 // Speaker rules that need memory across polls and the user's own state.
 struct SpeakerResolver {
-  // Every distinct (application, participant name) seen since start-up.
+  // Every distinct (application, participant name) seen since start-up, in order of first sight.
   std::vector<std::pair<std::string_view, std::string>> seen;
 
   Reading resolve(Reading reading);
+
+ private:
+  // The names of `seen` once more, by application: a webinar brings thousands of names to every
+  // poll, and each is looked up, and an application's names counted, without a walk of `seen`.
+  // Only `resolve` adds to either, always to both.
+  std::unordered_map<std::string_view, std::unordered_set<std::string>> names_by_app_;
 };
 
 }  // namespace readers

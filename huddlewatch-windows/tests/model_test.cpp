@@ -238,6 +238,39 @@ TEST(SpeakerResolver, TheOneOtherPersonSpeaksUntilASecondNameIsSeen) {
   EXPECT_EQ(resolver.seen.size(), 4u);
 }
 
+// Polls of three applications with repeats, an empty name and a name seen twice in one
+// reading: `seen` keeps each (application, name) once, in order of first sight, and the one
+// other person's rule counts the names of its own application only.
+TEST(SpeakerResolver, RemembersEachNameOncePerApplicationInOrderOfFirstSight) {
+  const std::vector<std::string> none;
+  struct Poll {
+    Reading reading;
+    std::vector<std::string> speakers;
+  };
+  Reading blind = reading("teams", {"Cy"});
+  blind.blind = true;
+  const Poll polls[] = {
+      {reading("teams", {"Ann"}), {"Ann"}},
+      {reading("teams", {"Ann"}), {"Ann"}},
+      {reading("meet", {"", "Ann"}), none},
+      {reading("zoom", {"Bob", "Bob"}), none},
+      {reading("zoom", {"Bob"}), {"Bob"}},
+      {reading("meet", {""}), none},
+      {blind, none},
+      {reading("teams", {"Ann"}), none},
+      {reading("zoom", {"Ann"}), none},
+      {reading("zoom", {"Bob"}), none},
+  };
+  SpeakerResolver resolver;
+  for (std::size_t i = 0; i < std::size(polls); ++i) {
+    EXPECT_EQ(resolver.resolve(polls[i].reading).speakers, polls[i].speakers) << "poll " << i;
+  }
+  const std::vector<std::pair<std::string_view, std::string>> seen = {
+      {"teams", "Ann"}, {"meet", ""},    {"meet", "Ann"},
+      {"zoom", "Bob"},  {"teams", "Cy"}, {"zoom", "Ann"}};
+  EXPECT_EQ(resolver.seen, seen);
+}
+
 TEST(SpeakerResolver, KeepsSpeakersTheReaderFound) {
   SpeakerResolver resolver;
   const Reading r = reading("zoom", {"Ann", "Bob"}, {"Bob"});

@@ -55,10 +55,15 @@ void SharedState::write_text(std::string_view title_text, std::span<const std::s
   // Sequence lock: the counter turns odd, the texts are stored, the counter turns even again;
   // a reader keeps its copy only when it read the same even count before (acquire) and after
   // (acquire fence, then the load) the copy. The release fence keeps the text stores behind the
-  // odd count, so a reader that saw any of them also sees the count moved; the increment's own
-  // release orders only what came before it. The closing increment's release publishes the
-  // stores with the even count.
-  text_sequence.fetch_add(1, std::memory_order_acq_rel);
+  // odd count, so a reader that saw any of them also sees the count moved; the closing store's
+  // release publishes the texts with the even count.
+  //
+  // The counter is stored, not incremented: it lives in the file and outlasts its writer. A
+  // helper stopped between the two stores leaves it odd, and adding 2 per write would keep it
+  // odd, and every reader empty-handed, for good. So the one writer goes to odd and then to even
+  // from whatever it finds; an odd leftover simply stays odd until this copy is done.
+  const std::uint32_t odd = text_sequence.load(std::memory_order_relaxed) | 1u;
+  text_sequence.store(odd, std::memory_order_relaxed);
   std::atomic_thread_fence(std::memory_order_release);
   for (std::size_t i = 0; i < TITLE_UNITS; ++i) detail::store_unit(title[i], title_buffer[i]);
   for (std::size_t s = 0; s < SLOT_COUNT; ++s) {
@@ -66,7 +71,7 @@ void SharedState::write_text(std::string_view title_text, std::span<const std::s
       detail::store_unit(slot_text[s][i], slot_buffer[s][i]);
     }
   }
-  text_sequence.fetch_add(1, std::memory_order_acq_rel);
+  text_sequence.store(odd + 1, std::memory_order_release);
 }
 
 void SharedState::set_audio_level(float level) {

@@ -94,6 +94,8 @@ namespace detail {
 
 // The text units are accessed one by one as relaxed atomics: the copy may tear while a writer
 // is active (and is then thrown away), but it is never a data race.
+// The record is shared between processes, where an atomic built on a lock would guard one only.
+static_assert(std::atomic_ref<char16_t>::is_always_lock_free);
 inline void store_unit(char16_t& unit, char16_t value) {
   std::atomic_ref<char16_t>(unit).store(value, std::memory_order_relaxed);
 }

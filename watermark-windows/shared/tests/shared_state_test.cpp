@@ -124,6 +124,29 @@ TEST(ReadText, CounterThatNeverSettlesGivesEmptyTextsAfterAllAttempts) {
   EXPECT_EQ(state->read_text(), Texts{});
 }
 
+// The counter is kept in state.bin, so a helper stopped inside a write leaves it odd for the
+// next one. That helper's first write must make the texts readable again.
+TEST(WriteText, LeavesTheCounterEvenWhateverItFound) {
+  const struct {
+    std::uint32_t found;
+    std::uint32_t after;
+  } cases[] = {{0, 2}, {6, 8}, {7, 8}, {0xFFFFFFFE, 0}, {0xFFFFFFFF, 0}};
+  for (const auto& c : cases) {
+    auto state = fresh_state();
+    state->write_text("stale", std::vector<std::string>{"old0", "old1"});
+    state->text_sequence.store(c.found);
+    const std::vector<std::string> slots = {"cam0", "", "cam2", "cam3"};
+    state->write_text("Brand", slots);
+    EXPECT_EQ(state->text_sequence.load(), c.after) << "found " << c.found;
+    int hints = 0;
+    const Texts texts = state->read_text_with([&] { ++hints; });
+    EXPECT_EQ(hints, 0) << "found " << c.found;
+    EXPECT_EQ(texts.title, "Brand") << "found " << c.found;
+    EXPECT_EQ(texts.slots, (std::array<std::string, 4>{"cam0", "", "cam2", "cam3"}))
+        << "found " << c.found;
+  }
+}
+
 TEST(ReadText, CounterWrapsAround) {
   auto state = fresh_state();
   state->text_sequence.store(0xFFFFFFFE);

@@ -116,6 +116,26 @@ TEST_F(StateMappingTest, ReadOnlyMappingSeesWhatTheWriterStores) {
   EXPECT_EQ(reader->state().badge_on.load(std::memory_order_relaxed), 1u);
 }
 
+// A helper ended between the two counter stores leaves state.bin with an odd counter; the
+// writable open keeps it, and the next helper's first write must still reach the readers.
+TEST_F(StateMappingTest, FileLeftInsideAWriteIsReadableAfterTheNextWrite) {
+  std::vector<unsigned char> bytes(shared::STATE_SIZE, 0);
+  bytes[0] = 0x4D, bytes[1] = 0x57, bytes[2] = 0x54, bytes[3] = 0x56;
+  bytes[4] = 1;
+  bytes[24] = 0x2B;  // text_sequence 43
+  write_file(state_file(), bytes);
+  auto writer = StateMapping::open(true);
+  ASSERT_TRUE(writer.has_value()) << writer.error().text();
+  auto reader = StateMapping::open(false);
+  ASSERT_TRUE(reader.has_value()) << reader.error().text();
+  EXPECT_EQ(reader->state().read_text().title, "");
+
+  writer->state().write_text("Vantorel", std::vector<std::string>{"cam0"});
+  const shared::Texts texts = reader->state().read_text();
+  EXPECT_EQ(texts.title, "Vantorel");
+  EXPECT_EQ(texts.slots, (std::array<std::string, 4>{"cam0", "", "", ""}));
+}
+
 TEST_F(StateMappingTest, MovedMappingOwnsTheView) {
   write_file(state_file(), std::vector<unsigned char>(shared::STATE_SIZE, 0));
   auto opened = StateMapping::open(true);
