@@ -117,7 +117,7 @@ shared::Result<void> store_sample(IMFSample* sample, const Geometry& geometry, L
 // Everything the thread owns; released when the thread ends.
 struct ThreadState {
   std::shared_ptr<LatestFrame> frame;
-  std::shared_ptr<StopFlag> stop;
+  std::shared_ptr<CameraHold> hold;
   std::shared_ptr<const shared::StateMapping> mapping;
   unsigned slot;
   OpenSource open;
@@ -125,21 +125,24 @@ struct ThreadState {
 
 void thread_body(ThreadState state) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  MFStartup(MF_VERSION, MFSTARTUP_LITE);
+  // Each MFShutdown undoes one successful MFStartup; one without a start would undo the start of
+  // whoever else in the process (the frame server) uses Media Foundation.
+  const HRESULT media_foundation = MFStartup(MF_VERSION, MFSTARTUP_LITE);
   // No exception may leave the thread: one thrown by a run (out of memory) counts as that run's
   // failure, one from the cycle itself ends the capture, and the picture stays black.
   const auto run_once = [&](const std::string& link) {
     try {
-      (void)run(link, *state.frame, *state.stop, state.open);
+      (void)run(link, *state.frame, *state.hold, state.open);
     } catch (...) {
     }
   };
   try {
-    serve(state.mapping ? &state.mapping->state() : nullptr, state.slot, *state.stop, run_once,
+    serve(state.mapping ? &state.mapping->state() : nullptr, state.slot, state.hold->stop_flag(),
+          run_once,
           [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); });
   } catch (...) {
   }
-  MFShutdown();
+  if (SUCCEEDED(media_foundation)) MFShutdown();
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
@@ -164,10 +167,10 @@ shared::Result<ComRef<IMFMediaSource>> open_device(const std::string& link) {
 
 Capture Capture::start(std::shared_ptr<const shared::StateMapping> mapping, unsigned slot,
                        OpenSource open) {
-  Capture capture(std::make_shared<LatestFrame>(), std::make_shared<StopFlag>(false));
+  Capture capture(std::make_shared<LatestFrame>(), std::make_shared<CameraHold>());
   try {
     std::thread(thread_body,
-                ThreadState{capture.frame_, capture.stop_, std::move(mapping), slot, std::move(open)})
+                ThreadState{capture.frame_, capture.hold_, std::move(mapping), slot, std::move(open)})
         .detach();
   } catch (...) {
     // No thread (or no memory for its state): the slot stays empty and the compositor draws no
@@ -178,25 +181,55 @@ Capture Capture::start(std::shared_ptr<const shared::StateMapping> mapping, unsi
 
 Capture& Capture::operator=(Capture&& other) noexcept {
   if (this != &other) {
-    raise_stop();
+    stop();
     frame_ = std::move(other.frame_);
-    stop_ = std::move(other.stop_);
+    hold_ = std::move(other.hold_);
   }
   return *this;
 }
 
-Capture::~Capture() { raise_stop(); }
+Capture::~Capture() { stop(); }
 
-void Capture::raise_stop() {
-  if (stop_) stop_->store(true, std::memory_order_relaxed);
+void Capture::stop() {
+  if (hold_) hold_->stop();
 }
 
-shared::Result<void> run(const std::string& link, LatestFrame& frame, const StopFlag& stop,
+void CameraHold::stop() {
+  ComRef<IMFMediaSource> held;
+  {
+    std::lock_guard lock(mutex_);
+    stop_.store(true, std::memory_order_relaxed);
+    held = source_;
+  }
+  // The thread may be blocked in ReadSample on this camera: the shut-down makes the read return.
+  // Shutting down twice (here and on the thread's way out) is harmless.
+  if (held) held->Shutdown();
+}
+
+bool CameraHold::keep(const ComRef<IMFMediaSource>& source) {
+  std::lock_guard lock(mutex_);
+  if (stop_.load(std::memory_order_relaxed)) return false;
+  source_ = source;
+  return true;
+}
+
+void CameraHold::let_go() {
+  ComRef<IMFMediaSource> held;
+  std::lock_guard lock(mutex_);
+  held = std::move(source_);
+}
+
+shared::Result<void> run(const std::string& link, LatestFrame& frame, CameraHold& hold,
                          const OpenSource& open) {
   shared::Result<ComRef<IMFMediaSource>> source = open(link);
   if (!source) return std::unexpected(source.error());
   if (!*source) return std::unexpected(hresult_error(E_POINTER));
-  shared::Result<void> result = read_source(source->get(), frame, stop);
+  // Stopped while the camera was opening: it is shut down without a read.
+  shared::Result<void> result;
+  if (hold.keep(*source)) {
+    result = read_source(source->get(), frame, hold.stop_flag());
+    hold.let_go();
+  }
   (*source)->Shutdown();
   return result;
 }

@@ -3,6 +3,8 @@
 #include <mfapi.h>
 #include <mferror.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <utility>
 
@@ -23,6 +25,9 @@ struct Player {
   LONGLONG time = 0;
   bool started = false;
   bool shut_down = false;
+  bool stalled = false;  // a request came after the script's last step and is still open
+  std::uint64_t stream_events_taken = 0;
+  std::condition_variable stream_event_taken;
   std::shared_ptr<Journal> journal;
   ComRef<IMFMediaEventQueue> source_events;
   ComRef<IMFMediaEventQueue> stream_events;
@@ -100,6 +105,16 @@ class Stream final : public Generator<IMFMediaStream> {
  public:
   explicit Stream(std::shared_ptr<Player> player) : player_(std::move(player)) {}
 
+  HRESULT STDMETHODCALLTYPE EndGetEvent(IMFAsyncResult* result, IMFMediaEvent** event) override {
+    const HRESULT hr = player_->stream_events->EndGetEvent(result, event);
+    if (SUCCEEDED(hr)) {
+      std::lock_guard lock(player_->mutex);
+      ++player_->stream_events_taken;
+      player_->stream_event_taken.notify_all();
+    }
+    return hr;
+  }
+
   HRESULT STDMETHODCALLTYPE GetMediaSource(IMFMediaSource** source) override {
     std::lock_guard lock(player_->mutex);
     if (player_->shut_down || !player_->source) return MF_E_SHUTDOWN;
@@ -126,7 +141,10 @@ class Stream final : public Generator<IMFMediaStream> {
       LONGLONG time = 0;
       {
         std::lock_guard lock(player_->mutex);
-        if (player_->next >= player_->script.size()) return S_OK;
+        if (player_->next >= player_->script.size()) {
+          player_->stalled = true;
+          return S_OK;
+        }
         step = player_->script[player_->next++];
         time = player_->time;
         player_->time += FRAME_TIME;
@@ -243,11 +261,28 @@ class Source final : public Generator<IMFMediaSource> {
   }
   HRESULT STDMETHODCALLTYPE Pause() override { return MF_E_INVALID_STATE_TRANSITION; }
   HRESULT STDMETHODCALLTYPE Shutdown() override {
+    bool stalled = false;
+    std::uint64_t taken = 0;
     {
       std::lock_guard lock(player_->mutex);
+      stalled = std::exchange(player_->stalled, false) && !player_->shut_down;
+      taken = player_->stream_events_taken;
       player_->shut_down = true;
       std::lock_guard journal(player_->journal->mutex);
       ++player_->journal->shutdowns;
+    }
+    // Windows' source reader ends a read that waits on a source being shut down with an error.
+    // Wine's reader goes on waiting (it drops the failure of its event request once the stream's
+    // queue is shut down, and it ignores MEError on a stream), so the stalled camera answers the
+    // open request itself with a tick that lacks its time stamp, which Wine's reader hands to the
+    // read as a failure (E_UNEXPECTED), and shuts its queues down only once the reader has taken
+    // that event.
+    if (stalled && SUCCEEDED(player_->stream_events->QueueEventParamVar(MEStreamTick, GUID_NULL,
+                                                                        MF_E_SHUTDOWN, nullptr))) {
+      std::unique_lock lock(player_->mutex);
+      player_->stream_event_taken.wait_for(lock, std::chrono::seconds(2), [&] {
+        return player_->stream_events_taken != taken;
+      });
     }
     player_->stream_events->Shutdown();
     player_->source_events->Shutdown();
