@@ -21,6 +21,15 @@ if(WIN32)
     LIBS vt_shared vt_platform mfplat mfuuid ole32)
   add_dependencies(backend_win_tests VantorelVirtualCameraBackend)
 
+  # Frees the built DLL while its capture thread runs: a process of its own, since the library
+  # stays loaded from then on. The state file of the install folder is read, not written.
+  vt_add_gtest(backend_unload_tests WINDOWS_ONLY
+    SOURCES tests/backend_unload_test.cpp tests/mf_test_support.cpp
+    LIBS vt_shared vt_platform mfplat mfuuid ole32
+    LOCKS install_dir
+    TIMEOUT 30)
+  add_dependencies(backend_unload_tests VantorelVirtualCameraBackend)
+
   # Test-only stand-in for the camera proxy DLL; the end-to-end test installs it under the
   # proxy's name. Never a deliverable.
   add_library(camera_proxy_stub SHARED tests/camera_proxy_stub.cpp tests/camera_proxy_stub.def)

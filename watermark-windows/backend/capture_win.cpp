@@ -5,6 +5,7 @@
 #include <mfreadwrite.h>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <new>
 #include <thread>
@@ -146,6 +147,20 @@ void thread_body(ThreadState state) {
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
+// Capture threads are never joined, and they run this library's code, while whoever loaded the
+// library (the camera proxy, outside this repository) may free it. So before the first thread
+// starts, the library pins itself and stays loaded until the process ends; a failed attempt is
+// made again at the next start.
+void pin_module() {
+  static std::atomic<bool> pinned{false};
+  if (pinned.load(std::memory_order_acquire)) return;
+  HMODULE module = nullptr;
+  if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<LPCWSTR>(&pin_module), &module)) {
+    pinned.store(true, std::memory_order_release);
+  }
+}
+
 }  // namespace
 
 shared::Result<ComRef<IMFMediaSource>> open_device(const std::string& link) {
@@ -168,6 +183,7 @@ shared::Result<ComRef<IMFMediaSource>> open_device(const std::string& link) {
 Capture Capture::start(std::shared_ptr<const shared::StateMapping> mapping, unsigned slot,
                        OpenSource open) {
   Capture capture(std::make_shared<LatestFrame>(), std::make_shared<CameraHold>());
+  pin_module();
   try {
     std::thread(thread_body,
                 ThreadState{capture.frame_, capture.hold_, std::move(mapping), slot, std::move(open)})
