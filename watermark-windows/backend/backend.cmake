@@ -15,6 +15,13 @@ if(WIN32)
     LIBS vt_backend_activate
     TIMEOUT 240)
 
+  # Replaces operator new to make memory run out on demand: a program of its own, with the
+  # exports compiled in (the DLL's allocations would not reach the replacement).
+  vt_add_gtest(backend_out_of_memory_tests WINDOWS_ONLY
+    SOURCES tests/out_of_memory_win_test.cpp tests/mf_test_support.cpp backend_win.cpp
+    LIBS vt_backend_activate vt_backend_test_camera
+    TIMEOUT 240)
+
   # Goes through the built DLL, which lies beside the test executable.
   vt_add_gtest(backend_win_tests WINDOWS_ONLY
     SOURCES tests/backend_win_test.cpp tests/mf_test_support.cpp

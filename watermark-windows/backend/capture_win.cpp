@@ -8,6 +8,7 @@
 #include <atomic>
 #include <limits>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -180,19 +181,20 @@ shared::Result<ComRef<IMFMediaSource>> open_device(const std::string& link) {
   return source;
 }
 
-Capture Capture::start(std::shared_ptr<const shared::StateMapping> mapping, unsigned slot,
-                       OpenSource open) {
-  Capture capture(std::make_shared<LatestFrame>(), std::make_shared<CameraHold>());
-  pin_module();
-  try {
-    std::thread(thread_body,
-                ThreadState{capture.frame_, capture.hold_, std::move(mapping), slot, std::move(open)})
-        .detach();
-  } catch (...) {
-    // No thread (or no memory for its state): the slot stays empty and the compositor draws no
-    // camera picture. Nothing may be thrown into the media source's COM methods.
-  }
-  return capture;
+shared::Result<Capture> Capture::start(std::shared_ptr<const shared::StateMapping> mapping,
+                                       unsigned slot, OpenSource open) {
+  return shared::win::or_out_of_memory([&]() -> shared::Result<Capture> {
+    Capture capture(std::make_shared<LatestFrame>(), std::make_shared<CameraHold>());
+    pin_module();
+    try {
+      std::thread(thread_body, ThreadState{capture.frame_, capture.hold_, std::move(mapping), slot,
+                                           std::move(open)})
+          .detach();
+    } catch (const std::system_error&) {
+      // No thread to be had: the slot stays empty and the compositor draws no camera picture.
+    }
+    return capture;
+  });
 }
 
 Capture& Capture::operator=(Capture&& other) noexcept {

@@ -60,10 +60,11 @@ class CameraHold {
 class Capture {
  public:
   // Starts the thread for camera slot `slot`; `mapping` is null when the state file could not
-  // be opened, and the thread then never opens a camera. When no thread can be made, the
-  // capture simply never delivers a picture.
-  static Capture start(std::shared_ptr<const shared::StateMapping> mapping, unsigned slot,
-                       OpenSource open = open_device);
+  // be opened, and the thread then never opens a camera. When the system has no thread to
+  // spare, the capture simply never delivers a picture; without memory for the capture's
+  // state, the result is E_OUTOFMEMORY.
+  static shared::Result<Capture> start(std::shared_ptr<const shared::StateMapping> mapping,
+                                       unsigned slot, OpenSource open = open_device);
 
   Capture(Capture&& other) noexcept = default;
   Capture& operator=(Capture&& other) noexcept;

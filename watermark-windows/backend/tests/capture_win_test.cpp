@@ -324,7 +324,8 @@ TEST(CaptureThread, WithoutMappingOrLinkNeverOpensACameraAndStopsWithinAPoll) {
   for (const Case& c : cases) {
     auto opened = std::make_shared<Opened>();
     std::optional<capture::Capture> capture =
-        capture::Capture::start(c.mapping, c.slot, recording(opened, [] { return std::vector<Step>{}; }));
+        capture::Capture::start(c.mapping, c.slot, recording(opened, [] { return std::vector<Step>{}; }))
+            .value();
     std::this_thread::sleep_for(300ms);
     const auto took = stop_and_wait(capture);
     EXPECT_LT(took, STOP_LIMIT) << c.name;
@@ -350,7 +351,7 @@ TEST(CaptureThread, DestroyingEndsAReadThatAStalledCameraNeverAnswers) {
         }
         return fake_camera::create({rgb32(64, 48, 30, 256)}, {Step::frame(64, 48, picture(64, 48, 3))},
                                    journal);
-      });
+      }).value();
   const auto started = std::chrono::steady_clock::now();
   const auto requests = [&] {
     std::lock_guard lock(journal->mutex);
@@ -382,7 +383,7 @@ TEST(CaptureThread, ReadsTheSlotsCameraAndTriesAgainWithTheLinkReadAfresh) {
       std::move(*shared::StateMapping::open_path(file.path(), false)));
   auto opened = std::make_shared<Opened>();
   std::optional<capture::Capture> capture = capture::Capture::start(
-      mapping, 2, recording(opened, [] { return std::vector<Step>{Step::frame(64, 48, picture(64, 48, 9)), Step::end()}; }));
+      mapping, 2, recording(opened, [] { return std::vector<Step>{Step::frame(64, 48, picture(64, 48, 9)), Step::end()}; })).value();
   mapping.reset();  // the thread keeps its own reference
 
   const auto started = std::chrono::steady_clock::now();
