@@ -140,8 +140,7 @@ void thread_body(ThreadState state) {
   };
   try {
     serve(state.mapping ? &state.mapping->state() : nullptr, state.slot, state.hold->stop_flag(),
-          run_once,
-          [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); });
+          run_once, [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); });
   } catch (...) {
   }
   if (SUCCEEDED(media_foundation)) MFShutdown();

@@ -60,7 +60,9 @@ std::string camera_name(std::string_view physical_name, std::string_view brand) 
 }
 
 bool is_virtual_camera(std::string_view link) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
   // Compared in place: the capture thread calls this for every attempt, without allocating.
   const std::size_t marker = VIRTUAL_CAMERA_MARKER.size();
   for (std::size_t at = 0; at + marker <= link.size(); ++at) {

@@ -39,9 +39,9 @@ TEST(BackendUnload, FreeingTheLibraryWhileACaptureRunsLeavesTheProcessAlive) {
   ASSERT_EQ(get_class_object(&clsid, &__uuidof(IClassFactory), reinterpret_cast<void**>(&factory)),
             S_OK);
   IMFActivate* activate = nullptr;
-  ASSERT_EQ(factory->CreateInstance(nullptr, __uuidof(IMFActivate),
-                                    reinterpret_cast<void**>(&activate)),
-            S_OK);
+  ASSERT_EQ(
+      factory->CreateInstance(nullptr, __uuidof(IMFActivate), reinterpret_cast<void**>(&activate)),
+      S_OK);
   IMFMediaSource* source = nullptr;
   ASSERT_EQ(activate->ActivateObject(__uuidof(IMFMediaSource), reinterpret_cast<void**>(&source)),
             S_OK);

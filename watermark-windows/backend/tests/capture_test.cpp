@@ -265,8 +265,8 @@ TEST(CaptureCycle, AVirtualCameraLinkCountsAsNoLink) {
     }
   };
   cycle.serve(state.get(), 0, 3 * capture::RETRY_POLLS + 3);
-  EXPECT_EQ(cycle.runs, (std::vector<std::string>{"\\\\?\\usb#vid_1#physical",
-                                                  "\\\\?\\usb#vid_1#physical"}));
+  EXPECT_EQ(cycle.runs,
+            (std::vector<std::string>{"\\\\?\\usb#vid_1#physical", "\\\\?\\usb#vid_1#physical"}));
   EXPECT_EQ(cycle.polls_at_run,
             (std::vector<std::size_t>{2 * capture::RETRY_POLLS, 3 * capture::RETRY_POLLS}));
 }

@@ -239,7 +239,8 @@ TEST(Run, ShutsTheCameraDownOnEveryWayOut) {
       links.push_back(link);
       return fake_camera::create({c.type}, {Step::frame(64, 48, picture(64, 48)), Step::end()}, journal);
     };
-    const shared::Result<void> result = capture::run("\\\\?\\usb#vid_1234&pid_5678#cam", slot, hold, open);
+    const shared::Result<void> result =
+        capture::run("\\\\?\\usb#vid_1234&pid_5678#cam", slot, hold, open);
     EXPECT_EQ(result.has_value(), c.ok) << c.name;
     EXPECT_EQ(links, std::vector<std::string>{"\\\\?\\usb#vid_1234&pid_5678#cam"}) << c.name;
     EXPECT_GE(journal->shutdowns, 1) << c.name;
@@ -324,7 +325,8 @@ TEST(CaptureThread, WithoutMappingOrLinkNeverOpensACameraAndStopsWithinAPoll) {
   for (const Case& c : cases) {
     auto opened = std::make_shared<Opened>();
     std::optional<capture::Capture> capture =
-        capture::Capture::start(c.mapping, c.slot, recording(opened, [] { return std::vector<Step>{}; }))
+        capture::Capture::start(c.mapping, c.slot,
+                                recording(opened, [] { return std::vector<Step>{}; }))
             .value();
     std::this_thread::sleep_for(300ms);
     const auto took = stop_and_wait(capture);
@@ -343,21 +345,25 @@ TEST(CaptureThread, DestroyingEndsAReadThatAStalledCameraNeverAnswers) {
   auto journal = std::make_shared<fake_camera::Journal>();
   auto opened = std::make_shared<Opened>();
   // One frame, then nothing: the thread's next read waits on the camera.
-  std::optional<capture::Capture> capture = capture::Capture::start(
-      mapping, 0, [opened, journal](const std::string& link) -> shared::Result<ComRef<IMFMediaSource>> {
-        {
-          std::lock_guard lock(opened->mutex);
-          opened->links.push_back(link);
-        }
-        return fake_camera::create({rgb32(64, 48, 30, 256)}, {Step::frame(64, 48, picture(64, 48, 3))},
-                                   journal);
-      }).value();
+  std::optional<capture::Capture> capture =
+      capture::Capture::start(
+          mapping, 0,
+          [opened, journal](const std::string& link) -> shared::Result<ComRef<IMFMediaSource>> {
+            {
+              std::lock_guard lock(opened->mutex);
+              opened->links.push_back(link);
+            }
+            return fake_camera::create({rgb32(64, 48, 30, 256)},
+                                       {Step::frame(64, 48, picture(64, 48, 3))}, journal);
+          })
+          .value();
   const auto started = std::chrono::steady_clock::now();
   const auto requests = [&] {
     std::lock_guard lock(journal->mutex);
     return journal->requests;
   };
-  while (requests() < 2 && std::chrono::steady_clock::now() - started < 3s) std::this_thread::sleep_for(5ms);
+  while (requests() < 2 && std::chrono::steady_clock::now() - started < 3s)
+    std::this_thread::sleep_for(5ms);
   ASSERT_GE(requests(), 2) << "the thread never asked for a second frame";
   std::this_thread::sleep_for(200ms);
   {
@@ -382,8 +388,15 @@ TEST(CaptureThread, ReadsTheSlotsCameraAndTriesAgainWithTheLinkReadAfresh) {
   auto mapping = std::make_shared<const shared::StateMapping>(
       std::move(*shared::StateMapping::open_path(file.path(), false)));
   auto opened = std::make_shared<Opened>();
-  std::optional<capture::Capture> capture = capture::Capture::start(
-      mapping, 2, recording(opened, [] { return std::vector<Step>{Step::frame(64, 48, picture(64, 48, 9)), Step::end()}; })).value();
+  std::optional<capture::Capture> capture =
+      capture::Capture::start(
+          mapping, 2,
+          recording(
+              opened,
+              [] {
+                return std::vector<Step>{Step::frame(64, 48, picture(64, 48, 9)), Step::end()};
+              }))
+          .value();
   mapping.reset();  // the thread keeps its own reference
 
   const auto started = std::chrono::steady_clock::now();

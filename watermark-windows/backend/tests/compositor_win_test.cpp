@@ -423,7 +423,8 @@ TEST_F(CompositorTest, ASlotNamingAVirtualCameraIsNeverOpened) {
   // The product's own camera opener: under Wine the device source is a stub that ends the
   // process, so frames that keep coming, black behind the badge, show that the link was refused.
   helper_wants(1, "");
-  file_.state().write_text("", std::vector<std::string>{"", "\\\\?\\SWD#VCAMDEVAPI#{6b0e52a1}\\global"});
+  file_.state().write_text(
+      "", std::vector<std::string>{"", "\\\\?\\SWD#VCAMDEVAPI#{6b0e52a1}\\global"});
   auto made = Compositor::create(1, Compositor::Inputs{file_.path(), capture::open_device});
   ASSERT_TRUE(made.has_value()) << made.error().text();
   const badge::Geometry g = brand_geometry();
@@ -437,7 +438,8 @@ TEST_F(CompositorTest, ASlotNamingAVirtualCameraIsNeverOpened) {
     file_.state().heartbeat_ms.store(shared::unix_ms());
     frame = compose(*made);
     ASSERT_EQ(frame.bytes.size(), math::RGB32_FRAME_BYTES);
-    ASSERT_TRUE(close_to(frame.at(WIDTH / 2, HEIGHT / 4), BLACK)) << describe(frame.at(WIDTH / 2, HEIGHT / 4));
+    ASSERT_TRUE(close_to(frame.at(WIDTH / 2, HEIGHT / 4), BLACK))
+        << describe(frame.at(WIDTH / 2, HEIGHT / 4));
     ASSERT_TRUE(close_to(frame.at(x, y), PILL)) << describe(frame.at(x, y));
     ++frames;
     std::this_thread::sleep_for(100ms);

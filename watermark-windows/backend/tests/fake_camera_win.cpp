@@ -280,9 +280,8 @@ class Source final : public Generator<IMFMediaSource> {
     if (stalled && SUCCEEDED(player_->stream_events->QueueEventParamVar(MEStreamTick, GUID_NULL,
                                                                         MF_E_SHUTDOWN, nullptr))) {
       std::unique_lock lock(player_->mutex);
-      player_->stream_event_taken.wait_for(lock, std::chrono::seconds(2), [&] {
-        return player_->stream_events_taken != taken;
-      });
+      player_->stream_event_taken.wait_for(lock, std::chrono::seconds(2),
+                                           [&] { return player_->stream_events_taken != taken; });
     }
     player_->stream_events->Shutdown();
     player_->source_events->Shutdown();

@@ -135,32 +135,38 @@ TEST(OutOfMemory, EveryCreationAndFrameGivesEOutOfMemoryUntilItSucceeds) {
     std::function<HRESULT(std::int64_t n)> call;
   };
   const Case cases[] = {
-      {"class factory through the export", [](std::int64_t n) {
+      {"class factory through the export",
+       [](std::int64_t n) {
          const GUID clsid = mf_test::camera_clsid(2);
          ComRef<IClassFactory> factory;
          arm(n);
          return DllGetClassObject(clsid, __uuidof(IClassFactory),
                                   reinterpret_cast<void**>(factory.put()));
        }},
-      {"activation object", [](std::int64_t n) {
+      {"activation object",
+       [](std::int64_t n) {
          arm(n);
          return outcome(activate::Activate::create(0));
        }},
-      {"media source", [](std::int64_t n) {
+      {"media source",
+       [](std::int64_t n) {
          arm(n);
          return outcome(source::create(0));
        }},
-      {"capture", [](std::int64_t n) {
+      {"capture",
+       [](std::int64_t n) {
          capture::OpenSource open = no_camera;
          arm(n);
          return outcome(capture::Capture::start(nullptr, 0, std::move(open)));
        }},
-      {"compositor", [&](std::int64_t n) {
+      {"compositor",
+       [&](std::int64_t n) {
          Compositor::Inputs inputs{file.path(), no_camera};
          arm(n);
          return outcome(Compositor::create(1, std::move(inputs)));
        }},
-      {"frame with its label", [&](std::int64_t n) {
+      {"frame with its label",
+       [&](std::int64_t n) {
          arm(n);
          return outcome(drawing->next_sample(false));
        }},

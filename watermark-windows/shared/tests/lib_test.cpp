@@ -95,8 +95,8 @@ TEST(VirtualCamera, MarkerInAnyAsciiLetterCase) {
       {"#vcamdevapi#", true},
       {"\\\\?\\swd#vcamdevapi{1}", false},  // the marker needs both separators
       {"\\\\?\\usb#vid_046d&pid_0825#vcam", false},
-      {"\\\\?\\swd#VCamDevApi#", true},  // at the very end
-      {"\\\\?\\swd#vcamdevapi", false},  // cut short at the end
+      {"\\\\?\\swd#VCamDevApi#", true},             // at the very end
+      {"\\\\?\\swd#vcamdevapi", false},             // cut short at the end
       {"\\\\?\\swd#VCAMDEVAP\xC4\xB0#{1}", false},  // U+0130 is no ASCII letter
       {"", false},
   };
