@@ -3,8 +3,6 @@
 #include <mfapi.h>
 #include <mferror.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <utility>
 
@@ -25,9 +23,7 @@ struct Player {
   LONGLONG time = 0;
   bool started = false;
   bool shut_down = false;
-  bool stalled = false;  // a request came after the script's last step and is still open
-  std::uint64_t stream_events_taken = 0;
-  std::condition_variable stream_event_taken;
+  int listening = 0;  // event requests on the stream's queue not yet ended (the reader's)
   std::shared_ptr<Journal> journal;
   ComRef<IMFMediaEventQueue> source_events;
   ComRef<IMFMediaEventQueue> stream_events;
@@ -60,6 +56,19 @@ HRESULT fill_plain(IMFMediaBuffer* buffer, const Step& step) {
   if (!step.memory.empty()) std::memcpy(data, step.memory.data(), step.memory.size());
   if (FAILED(hr = buffer->Unlock())) return hr;
   return buffer->SetCurrentLength(static_cast<DWORD>(step.memory.size()));
+}
+
+// The status of the one event a shut-down camera still sends: the failed answer to a read.
+constexpr HRESULT SHUT_DOWN_ANSWER = MF_E_SHUTDOWN;
+
+HRESULT answer_shut_down(IMFMediaEventQueue* stream_events) {
+  stream_events->QueueEventParamVar(MEStreamTick, GUID_NULL, SHUT_DOWN_ANSWER, nullptr);
+  return S_OK;
+}
+
+void close(Player& player) {
+  player.stream_events->Shutdown();
+  player.source_events->Shutdown();
 }
 
 HRESULT make_sample(const Step& step, LONGLONG time, ComRef<IMFSample>& sample) {
@@ -105,12 +114,25 @@ class Stream final : public Generator<IMFMediaStream> {
  public:
   explicit Stream(std::shared_ptr<Player> player) : player_(std::move(player)) {}
 
-  HRESULT STDMETHODCALLTYPE EndGetEvent(IMFAsyncResult* result, IMFMediaEvent** event) override {
-    const HRESULT hr = player_->stream_events->EndGetEvent(result, event);
+  // Once the reader has taken the failed answer of a shut-down camera (see Source::Shutdown),
+  // nothing more comes: the queues are shut down.
+  HRESULT STDMETHODCALLTYPE BeginGetEvent(IMFAsyncCallback* callback, IUnknown* state) override {
+    const HRESULT hr = player_->stream_events->BeginGetEvent(callback, state);
     if (SUCCEEDED(hr)) {
       std::lock_guard lock(player_->mutex);
-      ++player_->stream_events_taken;
-      player_->stream_event_taken.notify_all();
+      ++player_->listening;
+    }
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE EndGetEvent(IMFAsyncResult* result, IMFMediaEvent** event) override {
+    {
+      std::lock_guard lock(player_->mutex);
+      --player_->listening;
+    }
+    const HRESULT hr = player_->stream_events->EndGetEvent(result, event);
+    HRESULT status = S_OK;
+    if (SUCCEEDED(hr) && SUCCEEDED((*event)->GetStatus(&status)) && status == SHUT_DOWN_ANSWER) {
+      close(*player_);
     }
     return hr;
   }
@@ -130,21 +152,22 @@ class Stream final : public Generator<IMFMediaStream> {
 
   // A tick tells of a gap and leaves the request open, so the step after it answers as well.
   HRESULT STDMETHODCALLTYPE RequestSample(IUnknown* token) override {
+    bool shut_down = false;
     {
       std::lock_guard lock(player_->mutex);
-      if (player_->shut_down) return MF_E_SHUTDOWN;
-      std::lock_guard journal(player_->journal->mutex);
-      ++player_->journal->requests;
+      shut_down = player_->shut_down;
+      if (!shut_down) {
+        std::lock_guard journal(player_->journal->mutex);
+        ++player_->journal->requests;
+      }
     }
+    if (shut_down) return answer_shut_down(player_->stream_events.get());
     for (;;) {
       Step step;
       LONGLONG time = 0;
       {
         std::lock_guard lock(player_->mutex);
-        if (player_->next >= player_->script.size()) {
-          player_->stalled = true;
-          return S_OK;
-        }
+        if (player_->next >= player_->script.size()) return S_OK;
         step = player_->script[player_->next++];
         time = player_->time;
         player_->time += FRAME_TIME;
@@ -260,31 +283,26 @@ class Source final : public Generator<IMFMediaSource> {
     return hr;
   }
   HRESULT STDMETHODCALLTYPE Pause() override { return MF_E_INVALID_STATE_TRANSITION; }
+  // Windows' source reader ends a read that waits on a source being shut down, and fails one
+  // that asks a shut-down source, with an error. Wine's reader goes on waiting (it drops the
+  // failure of its event request once the stream's queue is shut down, ignores MEError on a
+  // stream and a failed RequestSample), so the camera gives the reader that failure itself: a
+  // tick without its time stamp, which Wine's reader hands to the waiting or the next read as
+  // E_UNEXPECTED. The queues stay open until the listening reader has taken that event.
   HRESULT STDMETHODCALLTYPE Shutdown() override {
-    bool stalled = false;
-    std::uint64_t taken = 0;
+    bool listened = false;
     {
       std::lock_guard lock(player_->mutex);
-      stalled = std::exchange(player_->stalled, false) && !player_->shut_down;
-      taken = player_->stream_events_taken;
+      listened = !player_->shut_down && player_->listening > 0;
       player_->shut_down = true;
       std::lock_guard journal(player_->journal->mutex);
       ++player_->journal->shutdowns;
     }
-    // Windows' source reader ends a read that waits on a source being shut down with an error.
-    // Wine's reader goes on waiting (it drops the failure of its event request once the stream's
-    // queue is shut down, and it ignores MEError on a stream), so the stalled camera answers the
-    // open request itself with a tick that lacks its time stamp, which Wine's reader hands to the
-    // read as a failure (E_UNEXPECTED), and shuts its queues down only once the reader has taken
-    // that event.
-    if (stalled && SUCCEEDED(player_->stream_events->QueueEventParamVar(MEStreamTick, GUID_NULL,
-                                                                        MF_E_SHUTDOWN, nullptr))) {
-      std::unique_lock lock(player_->mutex);
-      player_->stream_event_taken.wait_for(lock, std::chrono::seconds(2),
-                                           [&] { return player_->stream_events_taken != taken; });
+    if (listened) {
+      answer_shut_down(player_->stream_events.get());
+    } else {
+      close(*player_);
     }
-    player_->stream_events->Shutdown();
-    player_->source_events->Shutdown();
     return S_OK;
   }
 
