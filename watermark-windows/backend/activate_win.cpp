@@ -2,7 +2,6 @@
 
 #include <mfapi.h>
 
-#include <new>
 #include <utility>
 
 #include "source_win.hpp"
@@ -29,13 +28,15 @@ HRESULT copied_back(T* out, Call&& call) {
 }  // namespace
 
 shared::Result<ComRef<IMFActivate>> Activate::create(unsigned slot) {
-  ComRef<IMFAttributes> attributes;
-  if (const HRESULT hr = MFCreateAttributes(attributes.put(), 1); FAILED(hr)) {
-    return std::unexpected(shared::win::hresult_error(hr));
-  }
-  Activate* made = new (std::nothrow) Activate(std::move(attributes), slot);
-  if (!made) return std::unexpected(shared::win::hresult_error(E_OUTOFMEMORY));
-  return ComRef<IMFActivate>(made);
+  return shared::win::or_out_of_memory([slot]() -> shared::Result<ComRef<IMFActivate>> {
+    ComRef<IMFAttributes> attributes;
+    if (const HRESULT hr = MFCreateAttributes(attributes.put(), 1); FAILED(hr)) {
+      return std::unexpected(shared::win::hresult_error(hr));
+    }
+    Activate* made = shared::win::make_object<Activate>(std::move(attributes), slot);
+    if (!made) return std::unexpected(shared::win::hresult_error(E_OUTOFMEMORY));
+    return ComRef<IMFActivate>(made);
+  });
 }
 
 void* Activate::find_interface(REFIID riid) {

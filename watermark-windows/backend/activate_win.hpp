@@ -68,6 +68,8 @@ class Activate final : public ComObject<IMFActivate> {
   void* find_interface(REFIID riid) override;
 
  private:
+  template <class T, class... Args>
+  friend T* shared::win::make_object(Args&&... args) noexcept;
   Activate(ComRef<IMFAttributes> attributes, unsigned slot)
       : attributes_(std::move(attributes)), slot_(slot) {}
 

@@ -17,11 +17,27 @@ if(WIN32 AND VT_TESTS)
     LIBS vt_backend_activate
     TIMEOUT 240)
 
+  # Replaces operator new to make memory run out on demand: a program of its own, with the
+  # exports compiled in (the DLL's allocations would not reach the replacement).
+  vt_add_gtest(backend_out_of_memory_tests WINDOWS_ONLY
+    SOURCES tests/out_of_memory_win_test.cpp tests/mf_test_support.cpp backend_win.cpp
+    LIBS vt_backend_activate vt_backend_test_camera
+    TIMEOUT 240)
+
   # Goes through the built DLL, which lies beside the test executable.
   vt_add_gtest(backend_win_tests WINDOWS_ONLY
     SOURCES tests/backend_win_test.cpp tests/mf_test_support.cpp
     LIBS vt_shared vt_platform mfplat mfuuid ole32)
   add_dependencies(backend_win_tests VantorelVirtualCameraBackend)
+
+  # Frees the built DLL while its capture thread runs: a process of its own, since the library
+  # stays loaded from then on. The state file of the install folder is read, not written.
+  vt_add_gtest(backend_unload_tests WINDOWS_ONLY
+    SOURCES tests/backend_unload_test.cpp tests/mf_test_support.cpp
+    LIBS vt_shared vt_platform mfplat mfuuid ole32
+    LOCKS install_dir
+    TIMEOUT 30)
+  add_dependencies(backend_unload_tests VantorelVirtualCameraBackend)
 
   # Test-only stand-in for the camera proxy DLL; the end-to-end test installs it under the
   # proxy's name. Never a deliverable.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <new>
 #include <optional>
 
 #include "activate_win.hpp"
@@ -31,7 +30,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid
   std::copy(std::begin(rclsid.Data4), std::end(rclsid.Data4), fields.data4.begin());
   const std::optional<unsigned> slot = shared::slot_of(fields);
   if (!slot) return CLASS_E_CLASSNOTAVAILABLE;
-  backend::Factory* factory = new (std::nothrow) backend::Factory(*slot);
+  backend::Factory* factory = shared::win::make_object<backend::Factory>(*slot);
   if (!factory) return E_OUTOFMEMORY;
   const shared::win::ComRef<IClassFactory> created(factory);
   return factory->QueryInterface(riid, object);

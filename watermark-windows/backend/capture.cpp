@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "lib.hpp"
 #include "math.hpp"
 
 namespace capture {
@@ -107,7 +108,12 @@ void serve(const shared::SharedState* state, unsigned slot, const StopFlag& stop
   }
   for (;;) {
     const shared::Texts texts = state->read_text();
-    if (slot < texts.slots.size() && !texts.slots[slot].empty()) run(texts.slots[slot]);
+    // A virtual camera counts as no link: the slot texts are writable by any local process, and
+    // a camera served by the frame server would feed on itself.
+    if (slot < texts.slots.size() && !texts.slots[slot].empty() &&
+        !shared::is_virtual_camera(texts.slots[slot])) {
+      run(texts.slots[slot]);
+    }
     for (int poll = 0; poll < RETRY_POLLS && !stopped(); ++poll) sleep(STOP_POLL);
     if (stopped()) return;
   }

@@ -82,8 +82,9 @@ void copy_pitched(std::span<const std::uint8_t> buffer, std::size_t top_row, std
 
 // The capture thread between its platform start-up and shut-down. Without a record it only
 // waits for the stop flag. With one it reads slot text `slot` before every attempt, calls `run`
-// with it when it is not empty, then waits RETRY_POLLS polls; the stop flag ends it before any
-// poll and after the last. `sleep` waits one poll (tests count instead).
+// with it when it is neither empty nor a virtual camera's link, then waits RETRY_POLLS polls;
+// the stop flag ends it before any poll and after the last. `sleep` waits one poll (tests count
+// instead).
 void serve(const shared::SharedState* state, unsigned slot, const StopFlag& stop,
            const std::function<void(const std::string& link)>& run,
            const std::function<void(std::chrono::milliseconds)>& sleep);

@@ -5,8 +5,10 @@
 #include <mfreadwrite.h>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -117,7 +119,7 @@ shared::Result<void> store_sample(IMFSample* sample, const Geometry& geometry, L
 // Everything the thread owns; released when the thread ends.
 struct ThreadState {
   std::shared_ptr<LatestFrame> frame;
-  std::shared_ptr<StopFlag> stop;
+  std::shared_ptr<CameraHold> hold;
   std::shared_ptr<const shared::StateMapping> mapping;
   unsigned slot;
   OpenSource open;
@@ -125,22 +127,38 @@ struct ThreadState {
 
 void thread_body(ThreadState state) {
   const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  MFStartup(MF_VERSION, MFSTARTUP_LITE);
+  // Each MFShutdown undoes one successful MFStartup; one without a start would undo the start of
+  // whoever else in the process (the frame server) uses Media Foundation.
+  const HRESULT media_foundation = MFStartup(MF_VERSION, MFSTARTUP_LITE);
   // No exception may leave the thread: one thrown by a run (out of memory) counts as that run's
   // failure, one from the cycle itself ends the capture, and the picture stays black.
   const auto run_once = [&](const std::string& link) {
     try {
-      (void)run(link, *state.frame, *state.stop, state.open);
+      (void)run(link, *state.frame, *state.hold, state.open);
     } catch (...) {
     }
   };
   try {
-    serve(state.mapping ? &state.mapping->state() : nullptr, state.slot, *state.stop, run_once,
-          [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); });
+    serve(state.mapping ? &state.mapping->state() : nullptr, state.slot, state.hold->stop_flag(),
+          run_once, [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); });
   } catch (...) {
   }
-  MFShutdown();
+  if (SUCCEEDED(media_foundation)) MFShutdown();
   if (SUCCEEDED(com)) CoUninitialize();
+}
+
+// Capture threads are never joined, and they run this library's code, while whoever loaded the
+// library (the camera proxy, outside this repository) may free it. So before the first thread
+// starts, the library pins itself and stays loaded until the process ends; a failed attempt is
+// made again at the next start.
+void pin_module() {
+  static std::atomic<bool> pinned{false};
+  if (pinned.load(std::memory_order_acquire)) return;
+  HMODULE module = nullptr;
+  if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<LPCWSTR>(&pin_module), &module)) {
+    pinned.store(true, std::memory_order_release);
+  }
 }
 
 }  // namespace
@@ -162,41 +180,73 @@ shared::Result<ComRef<IMFMediaSource>> open_device(const std::string& link) {
   return source;
 }
 
-Capture Capture::start(std::shared_ptr<const shared::StateMapping> mapping, unsigned slot,
-                       OpenSource open) {
-  Capture capture(std::make_shared<LatestFrame>(), std::make_shared<StopFlag>(false));
-  try {
-    std::thread(thread_body,
-                ThreadState{capture.frame_, capture.stop_, std::move(mapping), slot, std::move(open)})
-        .detach();
-  } catch (...) {
-    // No thread (or no memory for its state): the slot stays empty and the compositor draws no
-    // camera picture. Nothing may be thrown into the media source's COM methods.
-  }
-  return capture;
+shared::Result<Capture> Capture::start(std::shared_ptr<const shared::StateMapping> mapping,
+                                       unsigned slot, OpenSource open) {
+  return shared::win::or_out_of_memory([&]() -> shared::Result<Capture> {
+    Capture capture(std::make_shared<LatestFrame>(), std::make_shared<CameraHold>());
+    pin_module();
+    try {
+      std::thread(thread_body, ThreadState{capture.frame_, capture.hold_, std::move(mapping), slot,
+                                           std::move(open)})
+          .detach();
+    } catch (const std::system_error&) {
+      // No thread to be had: the slot stays empty and the compositor draws no camera picture.
+    }
+    return capture;
+  });
 }
 
 Capture& Capture::operator=(Capture&& other) noexcept {
   if (this != &other) {
-    raise_stop();
+    stop();
     frame_ = std::move(other.frame_);
-    stop_ = std::move(other.stop_);
+    hold_ = std::move(other.hold_);
   }
   return *this;
 }
 
-Capture::~Capture() { raise_stop(); }
+Capture::~Capture() { stop(); }
 
-void Capture::raise_stop() {
-  if (stop_) stop_->store(true, std::memory_order_relaxed);
+void Capture::stop() {
+  if (hold_) hold_->stop();
 }
 
-shared::Result<void> run(const std::string& link, LatestFrame& frame, const StopFlag& stop,
+void CameraHold::stop() {
+  ComRef<IMFMediaSource> held;
+  {
+    std::lock_guard lock(mutex_);
+    stop_.store(true, std::memory_order_relaxed);
+    held = source_;
+  }
+  // The thread may be blocked in ReadSample on this camera: the shut-down makes the read return.
+  // Shutting down twice (here and on the thread's way out) is harmless.
+  if (held) held->Shutdown();
+}
+
+bool CameraHold::keep(const ComRef<IMFMediaSource>& source) {
+  std::lock_guard lock(mutex_);
+  if (stop_.load(std::memory_order_relaxed)) return false;
+  source_ = source;
+  return true;
+}
+
+void CameraHold::let_go() {
+  ComRef<IMFMediaSource> held;
+  std::lock_guard lock(mutex_);
+  held = std::move(source_);
+}
+
+shared::Result<void> run(const std::string& link, LatestFrame& frame, CameraHold& hold,
                          const OpenSource& open) {
   shared::Result<ComRef<IMFMediaSource>> source = open(link);
   if (!source) return std::unexpected(source.error());
   if (!*source) return std::unexpected(hresult_error(E_POINTER));
-  shared::Result<void> result = read_source(source->get(), frame, stop);
+  // Stopped while the camera was opening: it is shut down without a read.
+  shared::Result<void> result;
+  if (hold.keep(*source)) {
+    result = read_source(source->get(), frame, hold.stop_flag());
+    hold.let_go();
+  }
   (*source)->Shutdown();
   return result;
 }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -30,16 +31,40 @@ using OpenSource =
 // The device source of the video capture device with that symbolic link.
 shared::Result<shared::win::ComRef<IMFMediaSource>> open_device(const std::string& link);
 
-// The handle of one capture thread. Destroying it raises the thread's stop flag and does not
-// wait: the thread ends within one stop poll, or after its current frame read returns, and
-// releases its own references (the mapping among them) as it ends.
+// The stop flag of one capture thread and the camera it has open, shared by the `Capture` and
+// the thread. Stopping raises the flag and shuts that camera down, so that a read which a
+// stalled camera (a privacy shutter, a driver stall) never answers returns, the thread ends and
+// the camera is let go. The mutex guards only the flag's raising and the camera's coming and
+// going; Shutdown is called outside it.
+class CameraHold {
+ public:
+  const StopFlag& stop_flag() const { return stop_; }
+
+  // Raises the stop flag and shuts the held camera down, if there is one.
+  void stop();
+
+  // Holds `source` while the thread reads it; false, holding nothing, once stopped.
+  bool keep(const shared::win::ComRef<IMFMediaSource>& source);
+  // Lets go of the held camera (the thread shuts it down itself).
+  void let_go();
+
+ private:
+  std::mutex mutex_;
+  StopFlag stop_{false};
+  shared::win::ComRef<IMFMediaSource> source_;
+};
+
+// The handle of one capture thread. Destroying it stops its `CameraHold` and does not wait: the
+// thread ends within one stop poll, or once its current frame read returns, which the camera's
+// shut-down brings about; it releases its own references (the mapping among them) as it ends.
 class Capture {
  public:
   // Starts the thread for camera slot `slot`; `mapping` is null when the state file could not
-  // be opened, and the thread then never opens a camera. When no thread can be made, the
-  // capture simply never delivers a picture.
-  static Capture start(std::shared_ptr<const shared::StateMapping> mapping, unsigned slot,
-                       OpenSource open = open_device);
+  // be opened, and the thread then never opens a camera. When the system has no thread to
+  // spare, the capture simply never delivers a picture; without memory for the capture's
+  // state, the result is E_OUTOFMEMORY.
+  static shared::Result<Capture> start(std::shared_ptr<const shared::StateMapping> mapping,
+                                       unsigned slot, OpenSource open = open_device);
 
   Capture(Capture&& other) noexcept = default;
   Capture& operator=(Capture&& other) noexcept;
@@ -51,17 +76,18 @@ class Capture {
   const std::shared_ptr<LatestFrame>& frame() const { return frame_; }
 
  private:
-  Capture(std::shared_ptr<LatestFrame> frame, std::shared_ptr<StopFlag> stop)
-      : frame_(std::move(frame)), stop_(std::move(stop)) {}
-  void raise_stop();
+  Capture(std::shared_ptr<LatestFrame> frame, std::shared_ptr<CameraHold> hold)
+      : frame_(std::move(frame)), hold_(std::move(hold)) {}
+  void stop();
 
   std::shared_ptr<LatestFrame> frame_;
-  std::shared_ptr<StopFlag> stop_;
+  std::shared_ptr<CameraHold> hold_;
 };
 
-// Opens the camera of `link` and reads it into `frame` until the stop flag is seen, the stream
-// ends or a call fails. The source is shut down on every way out once it was opened.
-shared::Result<void> run(const std::string& link, LatestFrame& frame, const StopFlag& stop,
+// Opens the camera of `link` and reads it into `frame` until the stop flag of `hold` is seen,
+// the stream ends or a call fails; `hold` keeps the camera meanwhile. The source is shut down on
+// every way out once it was opened.
+shared::Result<void> run(const std::string& link, LatestFrame& frame, CameraHold& hold,
                          const OpenSource& open = open_device);
 
 // The reading half of run: a source reader over `source`, the native type closest to the output

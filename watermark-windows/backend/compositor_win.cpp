@@ -48,10 +48,14 @@ shared::Result<void> fill_from_bitmap(IWICBitmap* bitmap, bool nv12, std::span<s
 }  // namespace
 
 shared::Result<Compositor> Compositor::create(unsigned slot) {
-  return create(slot, Inputs{shared::state_path()});
+  return shared::win::or_out_of_memory([slot] { return make(slot, Inputs{shared::state_path()}); });
 }
 
 shared::Result<Compositor> Compositor::create(unsigned slot, Inputs inputs) {
+  return shared::win::or_out_of_memory([&] { return make(slot, std::move(inputs)); });
+}
+
+shared::Result<Compositor> Compositor::make(unsigned slot, Inputs inputs) {
   // Without the state file the compositor still runs: black frames, no camera, no badge.
   std::shared_ptr<const shared::StateMapping> mapping;
   if (auto opened = shared::StateMapping::open_path(inputs.state_path, false)) {
@@ -59,7 +63,9 @@ shared::Result<Compositor> Compositor::create(unsigned slot, Inputs inputs) {
   }
   // The capture starts before any drawing object exists; a failure below destroys it (its
   // thread stops) and then the mapping.
-  capture::Capture capture = capture::Capture::start(mapping, slot, std::move(inputs.open_camera));
+  shared::Result<capture::Capture> capture =
+      capture::Capture::start(mapping, slot, std::move(inputs.open_camera));
+  if (!capture) return std::unexpected(capture.error());
 
   ComRef<IWICImagingFactory> wic;
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -85,7 +91,7 @@ shared::Result<Compositor> Compositor::create(unsigned slot, Inputs inputs) {
   if (FAILED(hr)) return std::unexpected(hresult_error(hr));
   shared::Result<badge::Badge> badge = badge::Badge::create(d2d.get());
   if (!badge) return std::unexpected(badge.error());
-  return Compositor(std::move(mapping), std::move(capture), std::move(bitmap), std::move(target),
+  return Compositor(std::move(mapping), std::move(*capture), std::move(bitmap), std::move(target),
                     std::move(*badge));
 }
 
@@ -110,7 +116,9 @@ shared::Result<void> Compositor::draw() {
   target_->Clear(D2D1::ColorF(0.0f, 0.0f, 0.0f, 1.0f));
   // A failed picture leaves the badge out of this frame.
   shared::Result<void> drawn = draw_picture();
-  if (drawn) drawn = draw_badge();
+  // The label is made anew for every frame; without memory for it the frame fails, and the
+  // drawing still ends.
+  if (drawn) drawn = shared::win::or_out_of_memory([this] { return draw_badge(); });
   const HRESULT ended = target_->EndDraw(nullptr, nullptr);
   if (!drawn) return drawn;
   return check(ended);

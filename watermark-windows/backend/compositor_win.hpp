@@ -34,7 +34,8 @@ class Compositor {
   };
 
   // Opens the state file read-only (a failure only leaves it out), starts the slot's capture,
-  // then makes the drawing objects; their failure stops the capture again and is returned.
+  // then makes the drawing objects; their failure stops the capture again and is returned, and
+  // so is E_OUTOFMEMORY for memory that runs out.
   static shared::Result<Compositor> create(unsigned slot);
   static shared::Result<Compositor> create(unsigned slot, Inputs inputs);
 
@@ -56,6 +57,9 @@ class Compositor {
   Compositor(std::shared_ptr<const shared::StateMapping> mapping, capture::Capture capture,
              shared::win::ComRef<IWICBitmap> bitmap, shared::win::ComRef<ID2D1RenderTarget> target,
              badge::Badge badge);
+
+  // create's work; create turns a failed allocation in it into E_OUTOFMEMORY.
+  static shared::Result<Compositor> make(unsigned slot, Inputs inputs);
 
   // Steps of one frame: the drawing (the first failure of the picture or the badge wins over
   // the one of EndDraw), and the sample from the finished bitmap.

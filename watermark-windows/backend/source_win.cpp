@@ -3,7 +3,6 @@
 #include <mferror.h>
 
 #include <array>
-#include <new>
 #include <utility>
 
 #include "math.hpp"
@@ -75,7 +74,9 @@ shared::Result<void> stream_attributes(IMFAttributes* store) {
       }));
 }
 
-shared::Result<ComRef<IMFMediaSource>> create(unsigned slot) {
+namespace {
+
+shared::Result<ComRef<IMFMediaSource>> assemble(unsigned slot) {
   auto nv12 = video_type(MFVideoFormat_NV12);
   if (!nv12) return std::unexpected(nv12.error());
   auto rgb32 = video_type(MFVideoFormat_RGB32);
@@ -108,9 +109,15 @@ shared::Result<ComRef<IMFMediaSource>> create(unsigned slot) {
   hr = MFCreatePresentationDescriptor(1, descriptors, parts.presentation.put());
   if (FAILED(hr)) return failure(hr);
 
-  Source* made = new (std::nothrow) Source(std::move(parts));
+  Source* made = shared::win::make_object<Source>(std::move(parts));
   if (!made) return failure(E_OUTOFMEMORY);
   return ComRef<IMFMediaSource>(made);
+}
+
+}  // namespace
+
+shared::Result<ComRef<IMFMediaSource>> create(unsigned slot) {
+  return shared::win::or_out_of_memory([slot] { return assemble(slot); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -127,11 +134,14 @@ Stream::Stream(ComRef<IMFMediaEventQueue> queue, ComRef<IMFStreamDescriptor> des
 shared::Result<ComRef<Stream>> Stream::create(IMFMediaSource* source,
                                               ComRef<IMFStreamDescriptor> descriptor,
                                               unsigned slot) {
-  ComRef<IMFMediaEventQueue> queue;
-  if (const HRESULT hr = MFCreateEventQueue(queue.put()); FAILED(hr)) return failure(hr);
-  Stream* made = new (std::nothrow) Stream(std::move(queue), std::move(descriptor), source, slot);
-  if (!made) return failure(E_OUTOFMEMORY);
-  return ComRef<Stream>(made);
+  return shared::win::or_out_of_memory([&]() -> shared::Result<ComRef<Stream>> {
+    ComRef<IMFMediaEventQueue> queue;
+    if (const HRESULT hr = MFCreateEventQueue(queue.put()); FAILED(hr)) return failure(hr);
+    Stream* made =
+        shared::win::make_object<Stream>(std::move(queue), std::move(descriptor), source, slot);
+    if (!made) return failure(E_OUTOFMEMORY);
+    return ComRef<Stream>(made);
+  });
 }
 
 void* Stream::find_interface(REFIID riid) {

@@ -81,6 +81,8 @@ class Stream final : public ComObject<IMFMediaStream2> {
   void* find_interface(REFIID riid) override;
 
  private:
+  template <class T, class... Args>
+  friend T* shared::win::make_object(Args&&... args) noexcept;
   Stream(ComRef<IMFMediaEventQueue> queue, ComRef<IMFStreamDescriptor> descriptor,
          IMFMediaSource* source, unsigned slot);
 

@@ -1,5 +1,6 @@
 #include "devices.hpp"
 
+#include "lib.hpp"
 #include "utf.hpp"
 
 namespace devices {
@@ -12,15 +13,11 @@ std::string lower_ascii(std::string_view text) {
   return lower;
 }
 
-bool is_virtual(std::string_view link) {
-  return lower_ascii(link).find(VIRTUAL_MARKER) != std::string::npos;
-}
-
 std::vector<Device> physical_cameras(const std::vector<Device>& all) {
   std::vector<Device> physical;
   for (const Device& device : all) {
     if (physical.size() == MAX_PHYSICAL) break;
-    if (!is_virtual(device.link)) physical.push_back(device);
+    if (!shared::is_virtual_camera(device.link)) physical.push_back(device);
   }
   return physical;
 }

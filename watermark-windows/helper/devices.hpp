@@ -16,8 +16,6 @@
 
 namespace devices {
 
-// The platform's virtual cameras carry this in their symbolic link, in any letter case.
-inline constexpr std::string_view VIRTUAL_MARKER = "#vcamdevapi#";
 inline constexpr std::size_t MAX_PHYSICAL = 4;
 
 struct Device {
@@ -29,9 +27,8 @@ struct Device {
 
 std::string lower_ascii(std::string_view text);
 
-bool is_virtual(std::string_view link);
-
-// The first MAX_PHYSICAL devices that are not virtual cameras, in order.
+// The first MAX_PHYSICAL devices that are not virtual cameras (shared::is_virtual_camera), in
+// order.
 std::vector<Device> physical_cameras(const std::vector<Device>& all);
 
 // "virtual camera " + position + ": " + the error's text.

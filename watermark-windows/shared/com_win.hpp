@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "platform/weakreference.hpp"
@@ -109,6 +110,9 @@ class WeakReference final : public IWeakReference {
 
 }  // namespace detail
 
+template <class T, class... Args>
+T* make_object(Args&&... args) noexcept;
+
 template <class... Interfaces>
 class ComObject : public IInspectable,
                   public IAgileObject,
@@ -188,5 +192,18 @@ class ComObject : public IInspectable,
   ComRef<IUnknown> marshaler_;
   HRESULT marshaler_created_ = E_NOINTERFACE;
 };
+
+// A new COM object of ours, or null when memory runs out. Not `new (std::nothrow)`: that covers
+// only the object's own memory, and the constructor allocates too (the weak-reference control
+// block), while no exception may leave a COM method. A class with a private constructor makes
+// this function its friend.
+template <class T, class... Args>
+T* make_object(Args&&... args) noexcept {
+  try {
+    return new T(std::forward<Args>(args)...);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 }  // namespace shared::win

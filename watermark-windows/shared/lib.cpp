@@ -59,6 +59,20 @@ std::string camera_name(std::string_view physical_name, std::string_view brand) 
   return name;
 }
 
+bool is_virtual_camera(std::string_view link) {
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  // Compared in place: the capture thread calls this for every attempt, without allocating.
+  const std::size_t marker = VIRTUAL_CAMERA_MARKER.size();
+  for (std::size_t at = 0; at + marker <= link.size(); ++at) {
+    std::size_t i = 0;
+    while (i < marker && lower(link[at + i]) == VIRTUAL_CAMERA_MARKER[i]) ++i;
+    if (i == marker) return true;
+  }
+  return false;
+}
+
 std::string content_hash(std::span<const std::uint8_t> bytes) {
   std::uint64_t hash = FNV_OFFSET_BASIS;
   for (const std::uint8_t byte : bytes) {

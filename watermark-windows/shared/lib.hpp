@@ -22,6 +22,9 @@ inline constexpr std::string_view DEFAULT_PROGRAM_FILES = "C:\\Program Files";
 inline constexpr std::string_view INSTALL_FOLDER_NAME = "VantorelVirtualCamera";
 inline constexpr std::string_view STATE_FILE_NAME = "state.bin";
 
+// The platform's virtual cameras carry this in their symbolic link, in any ASCII letter case.
+inline constexpr std::string_view VIRTUAL_CAMERA_MARKER = "#vcamdevapi#";
+
 // The four fields of a GUID, as the media source receives a class identifier.
 struct ClsidFields {
   std::uint32_t data1;
@@ -52,6 +55,11 @@ std::optional<unsigned> slot_of(const ClsidFields& fields);
 
 // Physical camera name + " - " + brand + " Watermark".
 std::string camera_name(std::string_view physical_name, std::string_view brand);
+
+// Whether the ASCII lower-case form of a camera symbolic link holds VIRTUAL_CAMERA_MARKER: a
+// virtual camera, which the helper never publishes and the media source never opens (one fed
+// by the frame server would feed on itself).
+bool is_virtual_camera(std::string_view link);
 
 // 64-bit FNV-1a of the bytes as 16 lower-case hexadecimal digits.
 std::string content_hash(std::span<const std::uint8_t> bytes);

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,18 @@ Error io_error(DWORD code);
 // The HRESULT a COM method returns for the error: its own HRESULT, HRESULT_FROM_WIN32 of an
 // I/O code, E_FAIL for a text of our own.
 HRESULT to_hresult(const Error& error);
+
+// `make()` (which returns a Result) with a failed allocation inside it turned into E_OUTOFMEMORY,
+// for the work of COM methods and threads, which no exception may leave. The error carries no
+// message: looking one up would allocate again.
+template <class Make>
+auto or_out_of_memory(Make&& make) noexcept -> decltype(make()) {
+  try {
+    return make();
+  } catch (const std::bad_alloc&) {
+    return std::unexpected(Error::from_hresult(static_cast<std::int32_t>(E_OUTOFMEMORY)));
+  }
+}
 
 // UTF-8 to UTF-16 for the wide API; invalid UTF-8 becomes U+FFFD.
 std::wstring wide(std::string_view text);

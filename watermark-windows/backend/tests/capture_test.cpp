@@ -251,6 +251,26 @@ TEST(CaptureCycle, NoLinkMeansNoCameraLookedAtAgainEveryTwoSeconds) {
   }
 }
 
+TEST(CaptureCycle, AVirtualCameraLinkCountsAsNoLink) {
+  // Any local process may write the slot texts; a virtual camera there is never opened, in any
+  // letter case, and the slot is looked at again every two seconds like an empty one.
+  const auto state = record({"\\\\?\\SWD#VCamDevApi#{6b0e52a1}\\global"});
+  Cycle cycle;
+  cycle.on_poll = [&](std::size_t poll) {
+    if (poll == capture::RETRY_POLLS) {
+      state->write_text("Vantorel", std::vector<std::string>{"\\\\?\\swd#vcamdevapi#{2}"});
+    }
+    if (poll == 2 * capture::RETRY_POLLS) {
+      state->write_text("Vantorel", std::vector<std::string>{"\\\\?\\usb#vid_1#physical"});
+    }
+  };
+  cycle.serve(state.get(), 0, 3 * capture::RETRY_POLLS + 3);
+  EXPECT_EQ(cycle.runs,
+            (std::vector<std::string>{"\\\\?\\usb#vid_1#physical", "\\\\?\\usb#vid_1#physical"}));
+  EXPECT_EQ(cycle.polls_at_run,
+            (std::vector<std::size_t>{2 * capture::RETRY_POLLS, 3 * capture::RETRY_POLLS}));
+}
+
 TEST(CaptureCycle, RunsTheLinkReadAfreshBeforeEveryAttempt) {
   const auto state = record({"", "first camera"});
   Cycle cycle;

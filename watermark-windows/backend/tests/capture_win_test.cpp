@@ -234,12 +234,13 @@ TEST(Run, ShutsTheCameraDownOnEveryWayOut) {
     auto journal = std::make_shared<fake_camera::Journal>();
     std::vector<std::string> links;
     LatestFrame slot;
-    StopFlag stop{false};
+    capture::CameraHold hold;
     const capture::OpenSource open = [&](const std::string& link) -> shared::Result<ComRef<IMFMediaSource>> {
       links.push_back(link);
       return fake_camera::create({c.type}, {Step::frame(64, 48, picture(64, 48)), Step::end()}, journal);
     };
-    const shared::Result<void> result = capture::run("\\\\?\\usb#vid_1234&pid_5678#cam", slot, stop, open);
+    const shared::Result<void> result =
+        capture::run("\\\\?\\usb#vid_1234&pid_5678#cam", slot, hold, open);
     EXPECT_EQ(result.has_value(), c.ok) << c.name;
     EXPECT_EQ(links, std::vector<std::string>{"\\\\?\\usb#vid_1234&pid_5678#cam"}) << c.name;
     EXPECT_GE(journal->shutdowns, 1) << c.name;
@@ -247,13 +248,25 @@ TEST(Run, ShutsTheCameraDownOnEveryWayOut) {
 
   // A camera that does not open returns its error; there is nothing to shut down.
   LatestFrame slot;
-  StopFlag stop{false};
-  const shared::Result<void> missing = capture::run("gone", slot, stop, [](const std::string&) {
+  capture::CameraHold hold;
+  const shared::Result<void> missing = capture::run("gone", slot, hold, [](const std::string&) {
     return shared::Result<ComRef<IMFMediaSource>>(
         std::unexpected(shared::win::hresult_error(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))));
   });
   ASSERT_FALSE(missing.has_value());
   EXPECT_EQ(static_cast<std::uint32_t>(missing.error().code()), 0x80070002u);
+
+  // Stopped while the camera was opening: it is shut down unread.
+  auto journal = std::make_shared<fake_camera::Journal>();
+  capture::CameraHold stopped;
+  const shared::Result<void> unread = capture::run("late", slot, stopped, [&](const std::string&) {
+    stopped.stop();
+    return shared::Result<ComRef<IMFMediaSource>>(fake_camera::create(
+        {rgb32(64, 48, 30, 256)}, {Step::frame(64, 48, picture(64, 48)), Step::end()}, journal));
+  });
+  EXPECT_TRUE(unread.has_value());
+  EXPECT_EQ(journal->starts, 0);
+  EXPECT_EQ(journal->shutdowns, 1);
 }
 
 // The capture thread: what it opens, and how soon it ends once the capture is destroyed. The
@@ -312,7 +325,9 @@ TEST(CaptureThread, WithoutMappingOrLinkNeverOpensACameraAndStopsWithinAPoll) {
   for (const Case& c : cases) {
     auto opened = std::make_shared<Opened>();
     std::optional<capture::Capture> capture =
-        capture::Capture::start(c.mapping, c.slot, recording(opened, [] { return std::vector<Step>{}; }));
+        capture::Capture::start(c.mapping, c.slot,
+                                recording(opened, [] { return std::vector<Step>{}; }))
+            .value();
     std::this_thread::sleep_for(300ms);
     const auto took = stop_and_wait(capture);
     EXPECT_LT(took, STOP_LIMIT) << c.name;
@@ -322,14 +337,66 @@ TEST(CaptureThread, WithoutMappingOrLinkNeverOpensACameraAndStopsWithinAPoll) {
   }
 }
 
+TEST(CaptureThread, DestroyingEndsAReadThatAStalledCameraNeverAnswers) {
+  test_state::StateFile file("capture_stalled");
+  file.state().write_text("Vantorel", std::vector<std::string>{"stalled camera"});
+  auto mapping = std::make_shared<const shared::StateMapping>(
+      std::move(*shared::StateMapping::open_path(file.path(), false)));
+  auto journal = std::make_shared<fake_camera::Journal>();
+  auto opened = std::make_shared<Opened>();
+  // One frame, then nothing: the thread's next read waits on the camera.
+  std::optional<capture::Capture> capture =
+      capture::Capture::start(
+          mapping, 0,
+          [opened, journal](const std::string& link) -> shared::Result<ComRef<IMFMediaSource>> {
+            {
+              std::lock_guard lock(opened->mutex);
+              opened->links.push_back(link);
+            }
+            return fake_camera::create({rgb32(64, 48, 30, 256)},
+                                       {Step::frame(64, 48, picture(64, 48, 3))}, journal);
+          })
+          .value();
+  const auto started = std::chrono::steady_clock::now();
+  const auto requests = [&] {
+    std::lock_guard lock(journal->mutex);
+    return journal->requests;
+  };
+  while (requests() < 2 && std::chrono::steady_clock::now() - started < 3s)
+    std::this_thread::sleep_for(5ms);
+  ASSERT_GE(requests(), 2) << "the thread never asked for a second frame";
+  std::this_thread::sleep_for(200ms);
+  {
+    std::lock_guard lock(capture->frame()->mutex);
+    ASSERT_TRUE(capture->frame()->frame.has_value());
+  }
+
+  const auto took = stop_and_wait(capture);
+  EXPECT_LT(took, STOP_LIMIT);
+  EXPECT_EQ(opened->count(), 1u);
+  {
+    std::lock_guard lock(journal->mutex);
+    EXPECT_GE(journal->shutdowns, 1);
+  }
+  std::printf("[ capture ] stalled camera: thread ended %lld ms after the stop\n",
+              static_cast<long long>(took.count()));
+}
+
 TEST(CaptureThread, ReadsTheSlotsCameraAndTriesAgainWithTheLinkReadAfresh) {
   test_state::StateFile file("capture_cycle");
   file.state().write_text("Vantorel", std::vector<std::string>{"", "", "first camera"});
   auto mapping = std::make_shared<const shared::StateMapping>(
       std::move(*shared::StateMapping::open_path(file.path(), false)));
   auto opened = std::make_shared<Opened>();
-  std::optional<capture::Capture> capture = capture::Capture::start(
-      mapping, 2, recording(opened, [] { return std::vector<Step>{Step::frame(64, 48, picture(64, 48, 9)), Step::end()}; }));
+  std::optional<capture::Capture> capture =
+      capture::Capture::start(
+          mapping, 2,
+          recording(
+              opened,
+              [] {
+                return std::vector<Step>{Step::frame(64, 48, picture(64, 48, 9)), Step::end()};
+              }))
+          .value();
   mapping.reset();  // the thread keeps its own reference
 
   const auto started = std::chrono::steady_clock::now();

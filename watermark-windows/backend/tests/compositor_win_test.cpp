@@ -419,6 +419,35 @@ TEST_F(CompositorTest, DestroyingStopsTheCaptureWithoutWaiting) {
   EXPECT_LT(std::chrono::steady_clock::now() - released, 400ms);
 }
 
+TEST_F(CompositorTest, ASlotNamingAVirtualCameraIsNeverOpened) {
+  // The product's own camera opener: under Wine the device source is a stub that ends the
+  // process, so frames that keep coming, black behind the badge, show that the link was refused.
+  helper_wants(1, "");
+  file_.state().write_text(
+      "", std::vector<std::string>{"", "\\\\?\\SWD#VCAMDEVAPI#{6b0e52a1}\\global"});
+  auto made = Compositor::create(1, Compositor::Inputs{file_.path(), capture::open_device});
+  ASSERT_TRUE(made.has_value()) << made.error().text();
+  const badge::Geometry g = brand_geometry();
+  const int x = static_cast<int>(g.pill.rect.left + 30.0f);
+  const int y = static_cast<int>(g.pill.rect.top + 4.0f);
+  // Past the capture thread's second look at the slot text.
+  const auto until = std::chrono::steady_clock::now() + 2500ms;
+  Delivered frame;
+  int frames = 0;
+  while (std::chrono::steady_clock::now() < until) {
+    file_.state().heartbeat_ms.store(shared::unix_ms());
+    frame = compose(*made);
+    ASSERT_EQ(frame.bytes.size(), math::RGB32_FRAME_BYTES);
+    ASSERT_TRUE(close_to(frame.at(WIDTH / 2, HEIGHT / 4), BLACK))
+        << describe(frame.at(WIDTH / 2, HEIGHT / 4));
+    ASSERT_TRUE(close_to(frame.at(x, y), PILL)) << describe(frame.at(x, y));
+    ++frames;
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_GE(frames, 10);
+  save(frame, "virtual_camera_refused");
+}
+
 // Not a check: the frame time under Wine (Direct2D through software OpenGL says little of
 // Windows), and beside it the part of next_sample outside Direct2D.
 TEST_F(CompositorTest, FrameTimes) {

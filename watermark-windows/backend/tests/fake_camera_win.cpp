@@ -23,6 +23,7 @@ struct Player {
   LONGLONG time = 0;
   bool started = false;
   bool shut_down = false;
+  int listening = 0;  // event requests on the stream's queue not yet ended (the reader's)
   std::shared_ptr<Journal> journal;
   ComRef<IMFMediaEventQueue> source_events;
   ComRef<IMFMediaEventQueue> stream_events;
@@ -55,6 +56,19 @@ HRESULT fill_plain(IMFMediaBuffer* buffer, const Step& step) {
   if (!step.memory.empty()) std::memcpy(data, step.memory.data(), step.memory.size());
   if (FAILED(hr = buffer->Unlock())) return hr;
   return buffer->SetCurrentLength(static_cast<DWORD>(step.memory.size()));
+}
+
+// The status of the one event a shut-down camera still sends: the failed answer to a read.
+constexpr HRESULT SHUT_DOWN_ANSWER = MF_E_SHUTDOWN;
+
+HRESULT answer_shut_down(IMFMediaEventQueue* stream_events) {
+  stream_events->QueueEventParamVar(MEStreamTick, GUID_NULL, SHUT_DOWN_ANSWER, nullptr);
+  return S_OK;
+}
+
+void close(Player& player) {
+  player.stream_events->Shutdown();
+  player.source_events->Shutdown();
 }
 
 HRESULT make_sample(const Step& step, LONGLONG time, ComRef<IMFSample>& sample) {
@@ -100,6 +114,29 @@ class Stream final : public Generator<IMFMediaStream> {
  public:
   explicit Stream(std::shared_ptr<Player> player) : player_(std::move(player)) {}
 
+  // Once the reader has taken the failed answer of a shut-down camera (see Source::Shutdown),
+  // nothing more comes: the queues are shut down.
+  HRESULT STDMETHODCALLTYPE BeginGetEvent(IMFAsyncCallback* callback, IUnknown* state) override {
+    const HRESULT hr = player_->stream_events->BeginGetEvent(callback, state);
+    if (SUCCEEDED(hr)) {
+      std::lock_guard lock(player_->mutex);
+      ++player_->listening;
+    }
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE EndGetEvent(IMFAsyncResult* result, IMFMediaEvent** event) override {
+    {
+      std::lock_guard lock(player_->mutex);
+      --player_->listening;
+    }
+    const HRESULT hr = player_->stream_events->EndGetEvent(result, event);
+    HRESULT status = S_OK;
+    if (SUCCEEDED(hr) && SUCCEEDED((*event)->GetStatus(&status)) && status == SHUT_DOWN_ANSWER) {
+      close(*player_);
+    }
+    return hr;
+  }
+
   HRESULT STDMETHODCALLTYPE GetMediaSource(IMFMediaSource** source) override {
     std::lock_guard lock(player_->mutex);
     if (player_->shut_down || !player_->source) return MF_E_SHUTDOWN;
@@ -115,12 +152,16 @@ class Stream final : public Generator<IMFMediaStream> {
 
   // A tick tells of a gap and leaves the request open, so the step after it answers as well.
   HRESULT STDMETHODCALLTYPE RequestSample(IUnknown* token) override {
+    bool shut_down = false;
     {
       std::lock_guard lock(player_->mutex);
-      if (player_->shut_down) return MF_E_SHUTDOWN;
-      std::lock_guard journal(player_->journal->mutex);
-      ++player_->journal->requests;
+      shut_down = player_->shut_down;
+      if (!shut_down) {
+        std::lock_guard journal(player_->journal->mutex);
+        ++player_->journal->requests;
+      }
     }
+    if (shut_down) return answer_shut_down(player_->stream_events.get());
     for (;;) {
       Step step;
       LONGLONG time = 0;
@@ -242,15 +283,26 @@ class Source final : public Generator<IMFMediaSource> {
     return hr;
   }
   HRESULT STDMETHODCALLTYPE Pause() override { return MF_E_INVALID_STATE_TRANSITION; }
+  // Windows' source reader ends a read that waits on a source being shut down, and fails one
+  // that asks a shut-down source, with an error. Wine's reader goes on waiting (it drops the
+  // failure of its event request once the stream's queue is shut down, ignores MEError on a
+  // stream and a failed RequestSample), so the camera gives the reader that failure itself: a
+  // tick without its time stamp, which Wine's reader hands to the waiting or the next read as
+  // E_UNEXPECTED. The queues stay open until the listening reader has taken that event.
   HRESULT STDMETHODCALLTYPE Shutdown() override {
+    bool listened = false;
     {
       std::lock_guard lock(player_->mutex);
+      listened = !player_->shut_down && player_->listening > 0;
       player_->shut_down = true;
       std::lock_guard journal(player_->journal->mutex);
       ++player_->journal->shutdowns;
     }
-    player_->stream_events->Shutdown();
-    player_->source_events->Shutdown();
+    if (listened) {
+      answer_shut_down(player_->stream_events.get());
+    } else {
+      close(*player_);
+    }
     return S_OK;
   }
 

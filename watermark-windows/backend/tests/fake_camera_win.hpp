@@ -69,8 +69,10 @@ constexpr std::uint64_t pack(std::uint32_t high, std::uint32_t low) {
 // The buffer of a frame step, as the camera puts it into its sample.
 shared::win::ComRef<IMFMediaBuffer> buffer(const Step& frame);
 
-// The camera. A request after the script's last step is not answered, so scripts that the
-// reader reads to the end finish with Step::end().
+// The camera. A request after the script's last step is not answered: the camera stalls, as
+// one behind a privacy shutter or a hung driver does, until it is shut down, which ends the
+// waiting read with an error as Windows' source reader does. Scripts that the reader reads to
+// the end finish with Step::end().
 shared::win::ComRef<IMFMediaSource> create(
     const std::vector<shared::win::ComRef<IMFMediaType>>& native_types, std::vector<Step> script,
     std::shared_ptr<Journal> journal);

@@ -26,22 +26,6 @@ TEST(PhysicalCameras, FirstFourNonVirtualInOrder) {
   EXPECT_TRUE(devices::physical_cameras({all[0], all[3]}).empty());
 }
 
-TEST(IsVirtual, MarkerInAnyLetterCase) {
-  struct Case {
-    const char* link;
-    bool is_virtual;
-  };
-  const Case cases[] = {
-      {"\\\\?\\swd#vcamdevapi#{1}", true},
-      {"\\\\?\\SWD#VCAMDEVAPI#{1}", true},
-      {"#vcamdevapi#", true},
-      {"\\\\?\\swd#vcamdevapi{1}", false},  // the marker needs both separators
-      {"\\\\?\\usb#vid_046d&pid_0825#vcam", false},
-      {"", false},
-  };
-  for (const Case& c : cases) EXPECT_EQ(devices::is_virtual(c.link), c.is_virtual) << c.link;
-}
-
 TEST(CameraError, NamesThePositionAndTheWindowsError) {
   const shared::Error denied =
       shared::Error::from_hresult(static_cast<std::int32_t>(0x80070005), "Access is denied.");

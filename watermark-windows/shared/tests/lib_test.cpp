@@ -84,4 +84,23 @@ TEST(CameraName, JoinsWithoutTrimming) {
   EXPECT_EQ(shared::camera_name(" Cam ", ""), " Cam  -  Watermark");
 }
 
+TEST(VirtualCamera, MarkerInAnyAsciiLetterCase) {
+  struct Case {
+    const char* link;
+    bool is_virtual;
+  };
+  const Case cases[] = {
+      {"\\\\?\\swd#vcamdevapi#{1}", true},
+      {"\\\\?\\SWD#VCAMDEVAPI#{1}", true},
+      {"#vcamdevapi#", true},
+      {"\\\\?\\swd#vcamdevapi{1}", false},  // the marker needs both separators
+      {"\\\\?\\usb#vid_046d&pid_0825#vcam", false},
+      {"\\\\?\\swd#VCamDevApi#", true},             // at the very end
+      {"\\\\?\\swd#vcamdevapi", false},             // cut short at the end
+      {"\\\\?\\swd#VCAMDEVAP\xC4\xB0#{1}", false},  // U+0130 is no ASCII letter
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(shared::is_virtual_camera(c.link), c.is_virtual) << c.link;
+}
+
 }  // namespace
