@@ -231,6 +231,8 @@ bool CameraHold::keep(const ComRef<IMFMediaSource>& source) {
 }
 
 void CameraHold::let_go() {
+  // Declared before the lock, so the reference is released after the mutex is: a release may
+  // destroy the source, which stays out of the mutex as stop's Shutdown does.
   ComRef<IMFMediaSource> held;
   std::lock_guard lock(mutex_);
   held = std::move(source_);
