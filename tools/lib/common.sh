@@ -2,6 +2,7 @@
 # missing (these machines run the scripts as root), and the Wine session for the mingw tests.
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$root/tools/lib/arm64-wine.sh"
 
 BUILD_PACKAGES=(
   cmake g++ make googletest libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
@@ -35,8 +36,11 @@ WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 # Starts Xvfb on a free display and a persistent wineserver for the prefix of build folder $1,
-# creating the prefix the first time. wine_session_end stops both.
+# creating the prefix the first time. Wine is the host's x64 Wine unless $2 and $3 name another
+# loader and server. wine_session_end stops both.
 wine_session_start() {
+  local wine=${2:-$WINE}
+  WINE_SESSION_SERVER=${3:-$WINESERVER}
   export WINEPREFIX="$1/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -51,23 +55,32 @@ wine_session_start() {
   for i in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 
   mkdir -p "$WINEPREFIX"
-  "$WINESERVER" -p </dev/null >/dev/null 2>&1
+  "$WINE_SESSION_SERVER" -p </dev/null >/dev/null 2>&1
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$WINE" wineboot -i </dev/null >/dev/null 2>&1
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1
   fi
   # DirectWrite needs the badge's font family; the prefix maps it to an installed font.
-  "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI Variable Text' \
+  "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI Variable Text' \
     /d 'DejaVu Sans' /f </dev/null >/dev/null 2>&1
   # Wine's system processes (services, devices) live only while some program runs, and a test
   # that starts them hands them its output pipes, so ctest would wait for them until its time-out.
   # One idle program for the whole session keeps them alive, started here with no pipes.
-  (sleep infinity | "$WINE" cmd.exe >/dev/null 2>&1) &
+  (sleep infinity | "$wine" cmd.exe >/dev/null 2>&1) &
   WINE_KEEPER_PID=$!
   sleep 1
 }
 
+# The same session for the Windows ARM64 build in folder $1: Debian's arm64 Wine under qemu, from
+# the root that tools/arm64-wine-root made.
+wine_session_start_arm64() {
+  arm64_wine_root_required
+  arm64_wine_link_host_dirs "$ARM64_WINE_ROOT"
+  arm64_wine_prefix_prepare "$1/wineprefix"
+  wine_session_start "$1" "$ARM64_WINE_LOADER" "$ARM64_WINESERVER"
+}
+
 wine_session_end() {
-  [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k 2>/dev/null || true
+  [ -n "${WINEPREFIX:-}" ] && [ -n "${WINE_SESSION_SERVER:-}" ] && "$WINE_SESSION_SERVER" -k 2>/dev/null || true
   if [ -n "${WINE_KEEPER_PID:-}" ]; then
     pkill -P "$WINE_KEEPER_PID" 2>/dev/null || true
     kill "$WINE_KEEPER_PID" 2>/dev/null || true
@@ -75,4 +88,5 @@ wine_session_end() {
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
   WINE_KEEPER_PID=
   XVFB_PID=
+  WINE_SESSION_SERVER=
 }
