@@ -47,7 +47,7 @@ if(CMAKE_CROSSCOMPILING)
   find_package(Python3 COMPONENTS Interpreter REQUIRED)
   add_test(NAME huddlewatch_e2e
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/huddlewatch_e2e_test.py
-      ${PROJECT_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:huddlewatch>
+      ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:huddlewatch>
       $<TARGET_FILE:hw_uia_standin> $<TARGET_FILE:hw_app_windows>
       ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/fixtures ${CMAKE_CURRENT_BINARY_DIR}/e2e
       ${CMAKE_BINARY_DIR}/wineprefix)

@@ -65,7 +65,7 @@ if(WIN32 AND VT_TESTS)
       DEFINITION VT_SIGNED_DIR)
     add_test(NAME camera_e2e
       COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/camera_e2e_test.py
-        ${PROJECT_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:VantorelWatermark>
+        ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:VantorelWatermark>
         $<TARGET_FILE:VantorelVirtualCameraBackend> $<TARGET_FILE:camera_proxy_stub>
         $<TARGET_FILE:camera_e2e_client> ${vt_signed_dir}/pki ${CMAKE_BINARY_DIR}/wineprefix
         ${CMAKE_CURRENT_BINARY_DIR}/camera_e2e ${CMAKE_CURRENT_BINARY_DIR})

@@ -37,7 +37,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
   find_package(Python3 COMPONENTS Interpreter REQUIRED)
   add_test(NAME service_e2e
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/service_e2e_test.py
-      ${PROJECT_SOURCE_DIR}/cmake/wine-run $<TARGET_FILE:VantorelWatermark>
+      ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:VantorelWatermark>
       ${CMAKE_BINARY_DIR}/wineprefix)
   # The scripts share a module beside them; its compiled copy is kept out of the sources.
   set_tests_properties(service_e2e PROPERTIES TIMEOUT 120 RESOURCE_LOCK install_dir
@@ -55,7 +55,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
   endforeach()
   add_test(NAME dll_search
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/dll_search_test.py
-      ${CMAKE_OBJDUMP} $<TARGET_FILE:VantorelWatermark> ${PROJECT_SOURCE_DIR}/cmake/wine-run
+      ${CMAKE_OBJDUMP} $<TARGET_FILE:VantorelWatermark> ${CMAKE_CROSSCOMPILING_EMULATOR}
       ${CMAKE_BINARY_DIR}/wineprefix ${CMAKE_CURRENT_BINARY_DIR}/planted ${VT_SIGNED_DIR})
   set_tests_properties(dll_search PROPERTIES TIMEOUT 120 RESOURCE_LOCK install_dir
     FIXTURES_REQUIRED vt_signed_dlls ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
@@ -66,7 +66,7 @@ endif()
 if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
   add_test(NAME missing_dlls
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/missing_dlls_test.py
-      ${CMAKE_NM} $<TARGET_FILE:VantorelWatermark> ${PROJECT_SOURCE_DIR}/cmake/wine-run
+      ${CMAKE_NM} $<TARGET_FILE:VantorelWatermark> ${CMAKE_CROSSCOMPILING_EMULATOR}
       ${CMAKE_BINARY_DIR}/wineprefix ${VT_SIGNED_DIR})
   set_tests_properties(missing_dlls PROPERTIES TIMEOUT 180 RESOURCE_LOCK install_dir
     FIXTURES_REQUIRED vt_signed_dlls ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
