@@ -8,6 +8,8 @@ ARM64_WINE_ROOT=${VT_ARM64_WINE_ROOT:-/var/cache/vantorel/arm64-wine-root}
 # changed in the archive since the last one.
 ARM64_WINE_APT=$ARM64_WINE_ROOT.apt
 ARM64_WINE_STAMP_NAME=.package-versions
+# Raised whenever what this file writes into the root changes, so that older roots are made anew.
+ARM64_WINE_RECIPE=3
 ARM64_QEMU=/usr/bin/qemu-aarch64
 # Wine runs bin_dir/<name of its argv[0]> for every new process, and bin_dir is where the ELF
 # loader lies, so the host script of this name there is what each of them starts.
@@ -18,15 +20,14 @@ ARM64_WINESERVER=$ARM64_WINE_ROOT/usr/lib/wine/wineserver
 # What the root holds, no more: Wine itself; the X11 client libraries that winex11.so dlopens
 # (libX11 and libXext it links); libglvnd's libGL (winex11's GLX, which opengl32 and wined3d
 # draw through) with Mesa's GLX and its software rasteriser; gnutls, which crypt32, bcrypt and
-# secur32 dlopen, as on the x64 host; fontconfig and DejaVu so that DirectWrite finds the family
-# the badge's font is mapped to, and Wine's own fonts as the x64 run has them.
+# secur32 dlopen, as on the x64 host; Wine's own fonts, which it reads from its data folder.
 ARM64_WINE_PACKAGES=(
   wine64 libwine
   libx11-6 libxext6 libxcomposite1 libxcursor1 libxfixes3 libxi6 libxinerama1 libxrandr2
   libxrender1 libxxf86vm1
   libgl1 libglx-mesa0 libgl1-mesa-dri
   libgnutls30
-  fontconfig fonts-dejavu-core fonts-wine
+  fonts-wine
 )
 
 # Prints, sorted, name_version_arch of every package the root is made of, as Debian's archive
@@ -52,32 +53,53 @@ arm64_wine_resolve() {
   awk '{ sub(/\.deb$/, "", $2); gsub(/%3a/, ":", $2); print $2 }' <<<"$uris" | sort
 }
 
-# True when the root exists and was made from exactly the versions in $1.
+# The stamp of a root made by this recipe from the package versions $1.
+arm64_wine_stamp() {
+  printf 'recipe %s\n%s\n' "$ARM64_WINE_RECIPE" "$1"
+}
+
+# True when the root exists and its stamp is $1.
 arm64_wine_root_current() {
   [ -f "$ARM64_WINE_ROOT/$ARM64_WINE_STAMP_NAME" ] &&
     [ "$(cat "$ARM64_WINE_ROOT/$ARM64_WINE_STAMP_NAME")" = "$1" ]
 }
 
-# Writes the host scripts into root $1. They find the root from their own place, so the root
-# may be made in one folder and moved to another.
+# Writes the host scripts into root $1. Each starts an arm64 program of the root under qemu
+# through the root's own dynamic loader and libraries. qemu's library root (-L) is not used: under
+# it "/" is the root for every path a program names, so Wine maps no unix path to drive Z: (nor
+# the working folder), and its server, resolving the host's paths against the root, loses the
+# names of open files. The loader's copy beside Wine's is what qemu reports as /proc/self/exe, so
+# Wine still finds its files there, and this script as the loader of every process it starts.
+# The scripts find the root from their own place, so the root may be made in one folder and moved
+# to another.
 arm64_wine_write_wrappers() {
   local bin=$1/usr/lib/wine
   [ -x "$bin/wine64" ] && [ -x "$bin/wineserver64" ] ||
     { echo "arm64 Wine root: $bin lacks wine64 or wineserver64" >&2; return 1; }
-  cat >"$bin/$ARM64_WINE_LOADER_NAME" <<EOF
-#!/bin/sh
-# Starts arm64 Wine's loader under qemu; Wine runs this script for each process it starts.
-root=\$(cd "\$(dirname "\$(readlink -f "\$0")")/../../.." && pwd)
-exec $ARM64_QEMU -L "\$root" -0 $ARM64_WINE_LOADER_NAME "\$root/usr/lib/wine/wine64" "\$@"
-EOF
+  cp -L "$1/lib/ld-linux-aarch64.so.1" "$bin/ld-linux-aarch64.so.1"
+  arm64_wine_write_wrapper "$bin/$ARM64_WINE_LOADER_NAME" wine64 \
+    "Wine's loader; Wine runs this script for each process it starts."
   # Debian's wineserver is a shell script that would start the host's x86-64 server.
-  cat >"$bin/wineserver" <<EOF
+  arm64_wine_write_wrapper "$bin/wineserver" wineserver64 \
+    "Wine's server; Wine runs this script when no server is up."
+}
+
+# Writes script $1 that starts program $2 of its own folder; $3 says what for. Mesa's drivers
+# and the X11 locale data come from the root; fontconfig reads the host's configuration, fonts
+# and font cache, as the x64 Wine does, so both runs draw with the same fonts.
+arm64_wine_write_wrapper() {
+  cat >"$1" <<EOF
 #!/bin/sh
-# Starts arm64 Wine's server under qemu; Wine runs this script when no server is up.
-root=\$(cd "\$(dirname "\$(readlink -f "\$0")")/../../.." && pwd)
-exec $ARM64_QEMU -L "\$root" -0 wineserver "\$root/usr/lib/wine/wineserver64" "\$@"
+# Starts arm64 $3
+bin=\$(dirname "\$(readlink -f "\$0")")
+root=\$(cd "\$bin/../../.." && pwd)
+export LIBGL_DRIVERS_PATH="\$root/usr/lib/aarch64-linux-gnu/dri"
+export XLOCALEDIR="\$root/usr/share/X11/locale"
+exec $ARM64_QEMU "\$bin/ld-linux-aarch64.so.1" \\
+  --library-path "\$root/lib/aarch64-linux-gnu:\$root/usr/lib/aarch64-linux-gnu" \\
+  --argv0 "\$(basename "\$0")" "\$bin/$2" "\$@"
 EOF
-  chmod 755 "$bin/$ARM64_WINE_LOADER_NAME" "$bin/wineserver"
+  chmod 755 "$1"
 }
 
 # Fails with the way out when the root is missing: the runner does not make it.
@@ -87,39 +109,4 @@ arm64_wine_root_required() {
     return 1
   fi
   [ -x "$ARM64_QEMU" ] || { echo "$ARM64_QEMU missing (Debian package qemu-user)" >&2; return 1; }
-}
-
-# qemu's library root stands for "/" in every path an arm64 process names, so a folder of the
-# host is reachable at the same path only when the root holds no folder of that name. The root's
-# own /tmp and /dev give way to the host's, and every top folder of the host that the root lacks
-# gets a link there: then "/X/..." names the same file for the host and for Wine. /proc and /sys
-# stay out, since qemu answers parts of /proc itself and a link would bypass it.
-arm64_wine_link_host_dirs() {
-  local root=$1 dir name
-  for name in tmp dev; do
-    if [ ! -L "$root/$name" ]; then
-      rm -rf "${root:?}/$name"
-      ln -s "/$name" "$root/$name"
-    fi
-  done
-  for dir in /*/; do
-    name=$(basename "$dir")
-    case $name in proc | sys) continue ;; esac
-    [ -e "$root/$name" ] || [ -L "$root/$name" ] || ln -s "/$name" "$root/$name"
-  done
-}
-
-# Makes prefix $1's drive Z: the root, which is what "/" is to an arm64 process, so that Wine
-# maps unix paths (the working folder among them) to Z: as it does on the host. A new prefix
-# gets its drive folders here, before Wine's first start would link Z: to "/".
-arm64_wine_prefix_prepare() {
-  local devices=$1/dosdevices
-  if [ ! -d "$devices" ]; then
-    mkdir -p "$1/drive_c" "$devices"
-    ln -sfn ../drive_c "$devices/c:"
-  fi
-  if [ "$(readlink "$devices/z:" || true)" != "$ARM64_WINE_ROOT" ]; then
-    ln -sfn "$ARM64_WINE_ROOT" "$devices/z:.$$"
-    mv -T "$devices/z:.$$" "$devices/z:"
-  fi
 }

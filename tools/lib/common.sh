@@ -74,8 +74,6 @@ wine_session_start() {
 # the root that tools/arm64-wine-root made.
 wine_session_start_arm64() {
   arm64_wine_root_required
-  arm64_wine_link_host_dirs "$ARM64_WINE_ROOT"
-  arm64_wine_prefix_prepare "$1/wineprefix"
   wine_session_start "$1" "$ARM64_WINE_LOADER" "$ARM64_WINESERVER"
 }
 
