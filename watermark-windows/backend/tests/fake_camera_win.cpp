@@ -3,6 +3,7 @@
 #include <mfapi.h>
 #include <mferror.h>
 
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
