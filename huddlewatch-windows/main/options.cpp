@@ -1,6 +1,7 @@
 #include "main/options.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 

@@ -1,5 +1,8 @@
 #include "main/output.hpp"
 
+#include <cstddef>
+#include <utility>
+
 namespace huddlewatch {
 namespace {
 

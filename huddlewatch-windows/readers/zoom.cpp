@@ -1,7 +1,9 @@
 #include "readers/zoom.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <unordered_set>
+#include <utility>
 
 #include "readers/unicode.hpp"
 

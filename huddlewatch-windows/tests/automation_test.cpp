@@ -1,5 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "fake_desktop.hpp"
 #include "uia/automation.hpp"
 

@@ -2,10 +2,12 @@
 // A cached element tree held in memory, for the snapshot walk's tests and benchmark. Each
 // property, the children array and single children can be made to fail.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "readers/model.hpp"

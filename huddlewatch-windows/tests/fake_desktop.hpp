@@ -3,8 +3,11 @@
 // window choice and of the poll loop.
 #include <chrono>
 #include <cstdint>
+#include <expected>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cached_tree.hpp"

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace huddlewatch {
 namespace {
 

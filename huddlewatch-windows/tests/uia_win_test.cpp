@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "uia/desktop_win.hpp"
 #include "uia/error_win.hpp"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <ios>
 #include <string>
 
 namespace readers::unicode {

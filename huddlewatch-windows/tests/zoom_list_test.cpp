@@ -2,6 +2,12 @@
 // across rows, and rows among tiles of several control types.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "readers/zoom.hpp"
 #include "tree.hpp"
 

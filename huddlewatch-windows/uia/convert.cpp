@@ -1,4 +1,14 @@
 #include "readers/unicode.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "uia/element.hpp"
 #include "uia/text.hpp"
 

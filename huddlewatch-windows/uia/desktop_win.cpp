@@ -2,6 +2,7 @@
 
 #include <dwmapi.h>
 
+#include <cstddef>
 #include <string_view>
 
 #include "uia/error_win.hpp"

@@ -1,5 +1,8 @@
 #include "uia/error_win.hpp"
 
+#include <cstdint>
+#include <utility>
+
 #include "uia/text.hpp"
 
 namespace uia::win {

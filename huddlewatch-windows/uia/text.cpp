@@ -1,6 +1,7 @@
 #include "uia/text.hpp"
 
 #include <array>
+#include <cstddef>
 
 #include "readers/unicode.hpp"
 

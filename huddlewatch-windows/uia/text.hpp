@@ -1,5 +1,6 @@
 #pragma once
 // Texts the desktop hands over: UTF-16 from the platform, executable names and window titles.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>

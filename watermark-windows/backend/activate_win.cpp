@@ -2,6 +2,7 @@
 
 #include <mfapi.h>
 
+#include <expected>
 #include <utility>
 
 #include "source_win.hpp"

@@ -11,6 +11,7 @@
 #include <mfobjects.h>
 
 #include <mutex>
+#include <utility>
 
 #include "com_win.hpp"
 #include "error.hpp"

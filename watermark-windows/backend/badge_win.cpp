@@ -1,5 +1,6 @@
 #include "badge_win.hpp"
 
+#include <expected>
 #include <string>
 
 #include "badge.hpp"

@@ -6,8 +6,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <expected>
 #include <limits>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "capture.hpp"
 #include "com_win.hpp"

@@ -1,6 +1,7 @@
 #include "compositor.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 

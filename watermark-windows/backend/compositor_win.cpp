@@ -2,6 +2,8 @@
 
 #include <mfapi.h>
 
+#include <cstdint>
+#include <expected>
 #include <mutex>
 #include <span>
 #include <utility>

@@ -5,6 +5,9 @@
 
 #include <immintrin.h>
 
+#include <cstddef>
+#include <cstdint>
+
 namespace math::detail {
 
 namespace {

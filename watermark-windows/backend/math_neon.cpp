@@ -5,6 +5,9 @@
 
 #include <arm_neon.h>
 
+#include <cstddef>
+#include <cstdint>
+
 namespace math::detail {
 
 namespace {

@@ -5,6 +5,9 @@
 
 #include <emmintrin.h>
 
+#include <cstddef>
+#include <cstdint>
+
 namespace math::detail {
 
 namespace {

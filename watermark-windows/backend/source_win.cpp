@@ -3,6 +3,7 @@
 #include <mferror.h>
 
 #include <array>
+#include <expected>
 #include <utility>
 
 #include "math.hpp"

@@ -2,6 +2,8 @@
 
 #include <mfapi.h>
 
+#include <cstddef>
+#include <expected>
 #include <utility>
 
 #include "handle_win.hpp"
@@ -181,6 +183,8 @@ void VirtualCameras::remove_all() {
     camera->Remove();
     camera->Shutdown();
   }
+  // Released in slot order as well: clear() leaves the order of destruction to the library.
+  for (ComRef<IMFVirtualCamera>& camera : cams_) camera.reset();
   cams_.clear();
   names_.clear();
 }

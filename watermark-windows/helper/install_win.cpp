@@ -1,5 +1,7 @@
 #include "install_win.hpp"
 
+#include <cstddef>
+#include <expected>
 #include <vector>
 
 #include "handle_win.hpp"

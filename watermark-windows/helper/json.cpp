@@ -1,5 +1,6 @@
 #include "json.hpp"
 
+#include <cstddef>
 #include <cstdint>
 
 #include "utf.hpp"

@@ -1,9 +1,11 @@
 #include "service.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <set>
+#include <utility>
 
 #include "json.hpp"
 #include "utf.hpp"

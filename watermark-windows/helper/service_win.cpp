@@ -5,10 +5,16 @@
 #include <mfapi.h>
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "devices_win.hpp"
 #include "install.hpp"

@@ -1,6 +1,7 @@
 #include "error.hpp"
 
 #include <cstdio>
+#include <utility>
 
 namespace shared {
 

@@ -4,6 +4,7 @@
 // content hash that names an installed backend.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>

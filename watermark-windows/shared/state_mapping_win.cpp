@@ -1,5 +1,7 @@
 #include "state_mapping.hpp"
 
+#include <atomic>
+#include <expected>
 #include <utility>
 
 #include "win_error.hpp"

@@ -1,5 +1,6 @@
 #include "utf.hpp"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace shared {

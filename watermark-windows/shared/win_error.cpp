@@ -1,5 +1,8 @@
 #include "win_error.hpp"
 
+#include <cstdint>
+#include <expected>
+
 #include "utf.hpp"
 
 namespace shared::win {

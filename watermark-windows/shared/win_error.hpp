@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <expected>
 #include <new>
 #include <string>
 #include <string_view>

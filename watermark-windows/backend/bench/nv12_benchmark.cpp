@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <libyuv/convert_from_argb.h>
 
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>

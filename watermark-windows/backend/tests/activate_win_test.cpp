@@ -41,11 +41,13 @@ const GUID KEY = {0x6d1a9c3e, 0x42b7, 0x4f0a, {0x9e, 0x11, 0x27, 0x5c, 0x83, 0x0
 
 TEST(ActivateIdentity, AttributesAndActivateAreOneInterface) {
   const ComRef<IMFActivate> activate = new_activate();
+  ASSERT_TRUE(activate);
   const ComRef<IMFAttributes> attributes = query<IMFAttributes>(activate.get());
   ASSERT_TRUE(attributes);
   EXPECT_EQ(static_cast<void*>(attributes.get()), static_cast<void*>(activate.get()));
 
   const ComRef<IUnknown> identity = query<IUnknown>(activate.get());
+  ASSERT_TRUE(identity);
   for (const IID& iid : {__uuidof(IInspectable), __uuidof(IAgileObject),
                          __uuidof(IWeakReferenceSource), __uuidof(IMarshal)}) {
     ComRef<IUnknown> found;
@@ -61,6 +63,7 @@ TEST(ActivateIdentity, AttributesAndActivateAreOneInterface) {
   EXPECT_EQ(activate->QueryInterface(__uuidof(IMFAttributes), nullptr), E_POINTER);
 
   const ComRef<IInspectable> inspectable = query<IInspectable>(activate.get());
+  ASSERT_TRUE(inspectable);
   ULONG count = 9;
   IID* iids = reinterpret_cast<IID*>(1);
   EXPECT_EQ(inspectable->GetIids(&count, &iids), S_OK);
@@ -79,7 +82,9 @@ TEST(ActivateIdentity, AttributesAndActivateAreOneInterface) {
 
 TEST(ActivateAttributes, ForwardedToTheInnerStore) {
   const ComRef<IMFActivate> activate = new_activate();
+  ASSERT_TRUE(activate);
   const ComRef<IMFAttributes> attributes = query<IMFAttributes>(activate.get());
+  ASSERT_TRUE(attributes);
   UINT32 count = 9;
   ASSERT_EQ(activate->GetCount(&count), S_OK);
   EXPECT_EQ(count, 0u) << "nothing put into the store";
@@ -113,6 +118,7 @@ TEST(ActivateAttributes, ForwardedToTheInnerStore) {
 
 TEST(ActivateAttributes, FailedGetsLeaveTheCallersVariable) {
   const ComRef<IMFActivate> activate = new_activate();
+  ASSERT_TRUE(activate);
   struct Case {
     const char* name;
     std::function<HRESULT()> call;
@@ -149,6 +155,7 @@ TEST(ActivateAttributes, FailedGetsLeaveTheCallersVariable) {
 
 TEST(ActivateObject, OneSourceUntilDetachedOrShutDown) {
   const ComRef<IMFActivate> activate = new_activate();
+  ASSERT_TRUE(activate);
   EXPECT_EQ(activate->DetachObject(), S_OK) << "never activated";
   EXPECT_EQ(activate->ShutdownObject(), S_OK) << "never activated";
 
@@ -177,6 +184,7 @@ TEST(ActivateObject, OneSourceUntilDetachedOrShutDown) {
   EXPECT_TRUE(shut_down(second.get()));
   EXPECT_FALSE(shut_down(first.get()));
   const ComRef<IMFMediaSource> third = activated(activate.get());
+  ASSERT_TRUE(third);
   EXPECT_NE(third.get(), second.get());
   EXPECT_FALSE(shut_down(third.get()));
 
@@ -186,9 +194,13 @@ TEST(ActivateObject, OneSourceUntilDetachedOrShutDown) {
 
 TEST(ActivateObject, EveryActivationObjectHasItsOwnSource) {
   const ComRef<IMFActivate> one = new_activate(2);
+  ASSERT_TRUE(one);
   const ComRef<IMFActivate> two = new_activate(2);
+  ASSERT_TRUE(two);
   const ComRef<IMFMediaSource> a = activated(one.get());
+  ASSERT_TRUE(a);
   const ComRef<IMFMediaSource> b = activated(two.get());
+  ASSERT_TRUE(b);
   ASSERT_TRUE(a && b);
   EXPECT_NE(a.get(), b.get());
   ASSERT_EQ(one->ShutdownObject(), S_OK);
@@ -199,7 +211,9 @@ TEST(ActivateObject, EveryActivationObjectHasItsOwnSource) {
 
 TEST(ActivateObject, ReleasingTheActivationObjectLeavesTheSourceRunning) {
   ComRef<IMFActivate> activate = new_activate();
+  ASSERT_TRUE(activate);
   const ComRef<IMFMediaSource> source = activated(activate.get());
+  ASSERT_TRUE(source);
   activate.reset();
   EXPECT_FALSE(shut_down(source.get()));
   source->Shutdown();
@@ -208,6 +222,7 @@ TEST(ActivateObject, ReleasingTheActivationObjectLeavesTheSourceRunning) {
 TEST(ActivateObject, ConcurrentFirstActivationsMakeOneSource) {
   for (int round = 0; round < 20; ++round) {
     const ComRef<IMFActivate> activate = new_activate();
+    ASSERT_TRUE(activate);
     constexpr int THREADS = 8;
     std::vector<ComRef<IUnknown>> got(THREADS);
     std::vector<std::thread> threads;

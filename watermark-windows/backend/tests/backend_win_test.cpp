@@ -122,6 +122,7 @@ TEST_F(Backend, CreateInstanceEdgeCases) {
   const ComRef<IClassFactory> made = factory(3);
   ASSERT_TRUE(made);
   const ComRef<IUnknown> outer = query<IUnknown>(made.get());
+  ASSERT_TRUE(outer);
   EXPECT_EQ(made->CreateInstance(outer.get(), __uuidof(IUnknown), nullptr),
             CLASS_E_NOAGGREGATION)
       << "aggregation is refused first, even without a result pointer";

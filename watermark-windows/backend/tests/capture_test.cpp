@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 

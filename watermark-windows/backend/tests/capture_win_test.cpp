@@ -9,9 +9,18 @@
 #include <mferror.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <expected>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <numeric>
+#include <optional>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "capture_win.hpp"

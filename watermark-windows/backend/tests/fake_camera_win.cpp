@@ -3,6 +3,7 @@
 #include <mfapi.h>
 #include <mferror.h>
 
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -23,7 +24,6 @@ struct Player {
   LONGLONG time = 0;
   bool started = false;
   bool shut_down = false;
-  int listening = 0;  // event requests on the stream's queue not yet ended (the reader's)
   std::shared_ptr<Journal> journal;
   ComRef<IMFMediaEventQueue> source_events;
   ComRef<IMFMediaEventQueue> stream_events;
@@ -116,19 +116,7 @@ class Stream final : public Generator<IMFMediaStream> {
 
   // Once the reader has taken the failed answer of a shut-down camera (see Source::Shutdown),
   // nothing more comes: the queues are shut down.
-  HRESULT STDMETHODCALLTYPE BeginGetEvent(IMFAsyncCallback* callback, IUnknown* state) override {
-    const HRESULT hr = player_->stream_events->BeginGetEvent(callback, state);
-    if (SUCCEEDED(hr)) {
-      std::lock_guard lock(player_->mutex);
-      ++player_->listening;
-    }
-    return hr;
-  }
   HRESULT STDMETHODCALLTYPE EndGetEvent(IMFAsyncResult* result, IMFMediaEvent** event) override {
-    {
-      std::lock_guard lock(player_->mutex);
-      --player_->listening;
-    }
     const HRESULT hr = player_->stream_events->EndGetEvent(result, event);
     HRESULT status = S_OK;
     if (SUCCEEDED(hr) && SUCCEEDED((*event)->GetStatus(&status)) && status == SHUT_DOWN_ANSWER) {
@@ -288,21 +276,19 @@ class Source final : public Generator<IMFMediaSource> {
   // failure of its event request once the stream's queue is shut down, ignores MEError on a
   // stream and a failed RequestSample), so the camera gives the reader that failure itself: a
   // tick without its time stamp, which Wine's reader hands to the waiting or the next read as
-  // E_UNEXPECTED. The queues stay open until the listening reader has taken that event.
+  // E_UNEXPECTED. The queues stay open until the reader has taken that event: one that listens
+  // now, or one that is about to listen (between two of its event requests, or not yet started),
+  // takes it with its next request.
   HRESULT STDMETHODCALLTYPE Shutdown() override {
-    bool listened = false;
+    bool first = false;
     {
       std::lock_guard lock(player_->mutex);
-      listened = !player_->shut_down && player_->listening > 0;
+      first = !player_->shut_down;
       player_->shut_down = true;
       std::lock_guard journal(player_->journal->mutex);
       ++player_->journal->shutdowns;
     }
-    if (listened) {
-      answer_shut_down(player_->stream_events.get());
-    } else {
-      close(*player_);
-    }
+    if (first) answer_shut_down(player_->stream_events.get());
     return S_OK;
   }
 

@@ -1,6 +1,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <new>
 
 #include "math_guarded_memory.hpp"

@@ -33,6 +33,7 @@ HRESULT query_null_iid(IUnknown* object, void** out);
 template <class T>
 ComRef<T> query(IUnknown* object) {
   ComRef<T> out;
+  if (object == nullptr) return out;
   object->QueryInterface(__uuidof(T), reinterpret_cast<void**>(out.put()));
   return out;
 }

@@ -11,10 +11,13 @@
 #include <mfapi.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <expected>
 #include <functional>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "activate_win.hpp"

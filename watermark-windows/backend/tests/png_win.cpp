@@ -4,6 +4,7 @@
 
 #include <wincodec.h>
 
+#include <expected>
 #include <string>
 
 #include "com_win.hpp"

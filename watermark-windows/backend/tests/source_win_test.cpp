@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -114,6 +116,7 @@ DWORD total_length(IMFSample* sample) {
 
 TEST(SourceCreate, OneStreamOfferingNv12ThenRgb32) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   ComRef<IMFPresentationDescriptor> presentation;
   ASSERT_EQ(source->CreatePresentationDescriptor(presentation.put()), S_OK);
   DWORD streams = 0;
@@ -193,7 +196,9 @@ void expect_stream_attributes(IMFAttributes* store) {
 
 TEST(SourceAttributes, StreamAttributesOnTheDescriptorAndForStreamZeroOnly) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   const ComRef<IMFMediaSourceEx> ex = query<IMFMediaSourceEx>(source.get());
+  ASSERT_TRUE(ex);
   ComRef<IMFPresentationDescriptor> presentation;
   ASSERT_EQ(source->CreatePresentationDescriptor(presentation.put()), S_OK);
   {
@@ -218,6 +223,7 @@ TEST(SourceAttributes, StreamAttributesOnTheDescriptorAndForStreamZeroOnly) {
 
 TEST(SourceAttributes, SourceAttributesAreOneEmptyStoreTheCallerMayFill) {
   const ComRef<IMFMediaSourceEx> ex = query<IMFMediaSourceEx>(new_source().get());
+  ASSERT_TRUE(ex);
   ComRef<IMFAttributes> first, second;
   ASSERT_EQ(ex->GetSourceAttributes(first.put()), S_OK);
   ASSERT_EQ(ex->GetSourceAttributes(second.put()), S_OK);
@@ -236,6 +242,7 @@ TEST(SourceAttributes, SourceAttributesAreOneEmptyStoreTheCallerMayFill) {
 
 TEST(SourceAnswers, LiveOnlyNoServicesNoKernelStreamingSets) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   DWORD characteristics = 0xFFFF;
   ASSERT_EQ(source->GetCharacteristics(&characteristics), S_OK);
   EXPECT_EQ(characteristics, static_cast<DWORD>(MFMEDIASOURCE_IS_LIVE));
@@ -268,6 +275,7 @@ TEST(SourceAnswers, LiveOnlyNoServicesNoKernelStreamingSets) {
 
 TEST(SourceIdentity, InterfacesOfSourceAndStream) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   const ComRef<IMFMediaStream2> stream = start(source.get(), selected(source.get()).get());
   ASSERT_TRUE(stream);
 
@@ -340,6 +348,7 @@ class SourceEvents : public ::testing::TestWithParam<Scenario> {};
 TEST_P(SourceEvents, QueuesHoldWhatTheCallsAnnounce) {
   const Scenario& scenario = GetParam();
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   const ComRef<IMFPresentationDescriptor> presentation = selected(source.get());
   ComRef<IMFMediaStream2> stream;
   std::vector<MediaEventType> source_events, stream_events;
@@ -507,6 +516,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SourceStart, RefusedStartsChangeNothing) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
 
   // A descriptor of the caller's own whose stream has no current type.
   ComRef<IMFMediaType> type = *source::video_type(MFVideoFormat_NV12);
@@ -547,6 +557,7 @@ TEST(SourceStart, RefusedStartsChangeNothing) {
 
 TEST(SourceStart, StartPositionComesBackUnchangedInMESourceStarted) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   const ComRef<IMFPresentationDescriptor> presentation = selected(source.get());
   PROPVARIANT position;
   PropVariantInit(&position);
@@ -580,6 +591,7 @@ TEST(SourceStart, StartPositionComesBackUnchangedInMESourceStarted) {
 
 TEST(SourceSamples, FormatOfTheCurrentTypeAndSwitchWhileRunning) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   const ComRef<IMFPresentationDescriptor> presentation =
       selected(source.get(), MFVideoFormat_RGB32);
   const ComRef<IMFMediaStream2> stream = start(source.get(), presentation.get());
@@ -607,6 +619,7 @@ TEST(SourceSamples, FormatOfTheCurrentTypeAndSwitchWhileRunning) {
 
 TEST(SourceSamples, TokenTravelsWithTheSampleOnlyWhenGiven) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   ComRef<IMFAttributes> token;
   ASSERT_EQ(MFCreateAttributes(token.put(), 1), S_OK);
 
@@ -644,6 +657,7 @@ TEST(SourceSamples, TokenTravelsWithTheSampleOnlyWhenGiven) {
 
 TEST(SourceShutdown, WhatStillAnswersAfterwards) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   const ComRef<IMFMediaStream2> stream = start(source.get(), selected(source.get()).get());
   ASSERT_TRUE(stream);
   ASSERT_EQ(stream->SetStreamState(MF_STREAM_STATE_PAUSED), S_OK);
@@ -667,6 +681,7 @@ TEST(SourceShutdown, WhatStillAnswersAfterwards) {
   DWORD characteristics = 0;
   EXPECT_EQ(source->GetCharacteristics(&characteristics), S_OK);
   const ComRef<IMFMediaSourceEx> ex = query<IMFMediaSourceEx>(source.get());
+  ASSERT_TRUE(ex);
   ComRef<IMFAttributes> attributes;
   EXPECT_EQ(ex->GetSourceAttributes(attributes.put()), S_OK);
   EXPECT_EQ(ex->GetStreamAttributes(0, attributes.put()), S_OK);
@@ -674,7 +689,9 @@ TEST(SourceShutdown, WhatStillAnswersAfterwards) {
 
 TEST(SourceOutPointers, NullResultPointersAreRefused) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   const ComRef<IMFMediaSourceEx> ex = query<IMFMediaSourceEx>(source.get());
+  ASSERT_TRUE(ex);
   const ComRef<IMFMediaStream2> stream = start(source.get(), selected(source.get()).get());
   ASSERT_TRUE(stream);
   EXPECT_EQ(source->GetCharacteristics(nullptr), E_POINTER);
@@ -763,6 +780,7 @@ void expect_stream_order(const std::vector<MediaEventType>& events) {
 
 TEST(SourceConcurrency, CallsFromManyThreadsEndWithoutDeadlockInAnAllowedOrder) {
   const ComRef<IMFMediaSource> source = new_source();
+  ASSERT_TRUE(source);
   const ComRef<IMFPresentationDescriptor> presentation = selected(source.get());
   PROPVARIANT position;
   PropVariantInit(&position);

@@ -4,6 +4,8 @@
 
 #include <fstream>
 #include <stdexcept>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "win_error.hpp"

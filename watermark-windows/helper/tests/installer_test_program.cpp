@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <expected>
 #include <string>
 #include <string_view>
 

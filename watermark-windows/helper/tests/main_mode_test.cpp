@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <expected>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "main_mode.hpp"

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <chrono>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "shared_state.hpp"

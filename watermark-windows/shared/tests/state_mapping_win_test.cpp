@@ -3,8 +3,14 @@
 
 #include <windows.h>
 
+#include <array>
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "lib.hpp"
