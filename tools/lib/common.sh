@@ -73,7 +73,7 @@ wine_session_start() {
 # The same session for the Windows ARM64 build in folder $1: Debian's arm64 Wine under qemu, from
 # the root that tools/arm64-wine-root made.
 wine_session_start_arm64() {
-  arm64_wine_root_required
+  arm64_wine_root_required || return 1
   wine_session_start "$1" "$ARM64_WINE_LOADER" "$ARM64_WINESERVER"
 }
 
