@@ -11,8 +11,11 @@ ARM64_WINE_STAMP_NAME=.package-versions
 # Raised whenever what this file writes into the root changes, so that older roots are made anew.
 ARM64_WINE_RECIPE=3
 ARM64_QEMU=/usr/bin/qemu-aarch64
-# Wine runs bin_dir/<name of its argv[0]> for every new process, and bin_dir is where the ELF
-# loader lies, so the host script of this name there is what each of them starts.
+# The Debian archive the root comes from: the system's own.
+ARM64_WINE_SOURCES=/etc/apt/sources.list.d/debian.sources
+# Wine runs bin_dir/<name of its argv[0]> for every new process, bin_dir being the folder of
+# /proc/self/exe (the dynamic loader's copy beside Wine's, see below), so the host script of this
+# name there is what each of them starts.
 ARM64_WINE_LOADER_NAME=wine64-qemu
 ARM64_WINE_LOADER=$ARM64_WINE_ROOT/usr/lib/wine/$ARM64_WINE_LOADER_NAME
 ARM64_WINESERVER=$ARM64_WINE_ROOT/usr/lib/wine/wineserver
@@ -32,12 +35,15 @@ ARM64_WINE_PACKAGES=(
 
 # Prints, sorted, name_version_arch of every package the root is made of, as Debian's archive
 # resolves the list now: apt for arm64 with a state of its own (lists beside the root, an empty
-# dpkg status), so the system's apt state is neither used nor touched.
+# dpkg status) and the same sources as mmdebstrap is given, so the system's apt state is neither
+# used nor touched.
 arm64_wine_resolve() {
   local apt=$ARM64_WINE_APT
-  mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial"
+  mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/sources"
   : >>"$apt/status"
+  ln -sfn "$ARM64_WINE_SOURCES" "$apt/sources/$(basename "$ARM64_WINE_SOURCES")"
   local opts=(
+    -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt/sources"
     -o APT::Architecture=arm64 -o APT::Architectures=arm64
     -o Dir::State::Lists="$apt/lists" -o Dir::State::status="$apt/status"
     -o Dir::Cache="$apt/cache" -o Dir::Etc::Preferences=/dev/null
