@@ -17,5 +17,6 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/pe_test.py
       $<TARGET_FILE:VantorelWatermark> $<TARGET_FILE:VantorelVirtualCameraBackend>)
   # The scripts import pe.py from their own folder; its compiled copy is kept out of the sources.
-  set_tests_properties(images pe_reader PROPERTIES ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
+  set_tests_properties(images pe_reader PROPERTIES TIMEOUT 120
+    ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
 endif()
