@@ -10,9 +10,10 @@ BUILD_PACKAGES=(
   osslsigncode openssl clang libclang-rt-14-dev unicode-data python3
 )
 
-# The ARM64 checks of tools/test only: clang 19 compiles every source for Windows on ARM64, the
-# aarch64 cross compiler and qemu build and run the portable core's tests on aarch64 Linux, and
-# clang-cl 19 with LLVM's lld-link, llvm-lib, llvm-rc and llvm-mt configures the MSVC build.
+# The ARM64 builds and checks: clang 19 with lld 19 and LLVM's tools builds the Windows ARM64
+# build (over tools/arm64-toolchain's runtime), the aarch64 cross compiler and qemu build and run
+# the portable core's tests on aarch64 Linux, and clang-cl 19 with LLVM's lld-link, llvm-lib,
+# llvm-rc and llvm-mt configures the MSVC build.
 ARM64_PACKAGES=(clang-19 lld-19 llvm-19 g++-aarch64-linux-gnu qemu-user)
 
 ensure_packages() {
@@ -28,7 +29,9 @@ ensure_packages() {
   local sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
+  # Another install on this machine may hold dpkg's lock for a while: wait for it.
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq -o DPkg::Lock::Timeout=600 \
+    "${missing[@]}"
 }
 
 WINE=/usr/lib/wine/wine64

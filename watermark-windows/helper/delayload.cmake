@@ -3,22 +3,29 @@
 # the system always takes from its KnownDLLs; the platform DLLs below load at their first call
 # instead, once main has restricted the DLL search to System32.
 #
-# Modules link vt_delayed_<name> in place of <name>. With mingw-w64 that is a delay-import
-# library made here by dlltool from the export names of mingw-w64's own import library; with
+# Modules link vt_delayed_<name> in place of <name>. Where the linker delay-loads by an option
+# (lld's --delayload, the ARM64 mingw build's), that is the plain import library carrying the
+# option to every executable that links it. The GNU linker has none: there it is a delay-import
+# library made here by dlltool from the export names of mingw-w64's own import library. With
 # MSVC it is the plain import library, and vt_delay_load() adds /DELAYLOAD to the executable.
 set(VT_DELAYED_DLLS crypt32 wintrust mf mfplat)
 
 # The portable build links no platform DLL.
 if(WIN32)
   if(MINGW)
+    include(CheckLinkerFlag)
+    check_linker_flag(CXX "-Wl,--delayload=kernel32.dll" VT_LINKER_DELAYLOAD_OPTION)
     set(delay_dir ${CMAKE_CURRENT_BINARY_DIR}/delayload)
     file(MAKE_DIRECTORY ${delay_dir})
   endif()
 
   foreach(name ${VT_DELAYED_DLLS})
     add_library(vt_delayed_${name} INTERFACE)
-    if(NOT MINGW)
+    if(NOT MINGW OR VT_LINKER_DELAYLOAD_OPTION)
       target_link_libraries(vt_delayed_${name} INTERFACE ${name})
+      if(MINGW)
+        target_link_options(vt_delayed_${name} INTERFACE -Wl,--delayload=${name}.dll)
+      endif()
       continue()
     endif()
 
@@ -37,7 +44,11 @@ if(WIN32)
     set(delay_library ${delay_dir}/lib${name}_delay.a)
     execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${delay_dir}/${name}.def
                             --dllname ${name}.dll --output-delaylib ${delay_library}
-                    COMMAND_ERROR_IS_FATAL ANY)
+                    RESULT_VARIABLE failed ERROR_VARIABLE dlltool_error)
+    if(failed)
+      message(FATAL_ERROR "The linker takes no --delayload and ${CMAKE_DLLTOOL} makes no "
+        "delay-import library: ${dlltool_error}")
+    endif()
     target_link_libraries(vt_delayed_${name} INTERFACE ${delay_library})
   endforeach()
 endif()
