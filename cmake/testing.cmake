@@ -31,6 +31,9 @@ else()
   endif()
 endif()
 
+# Windows test programs end as the programs do (see the file).
+set(VT_TEST_MAIN_WIN ${CMAKE_CURRENT_LIST_DIR}/test_main_win.cpp)
+
 # vt_add_gtest(NAME SOURCES file... [LIBS lib...] [LOCKS lock...] [TIMEOUT s] [WINDOWS_ONLY])
 #
 # One ctest entry per executable: under Wine every process start is expensive, so all cases
@@ -42,7 +45,12 @@ function(vt_add_gtest name)
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  if(WIN32)
+    target_sources(${name} PRIVATE ${VT_TEST_MAIN_WIN})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest)
+  else()
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
