@@ -31,6 +31,9 @@ else()
   endif()
 endif()
 
+# Windows test programs end as the programs do (see the file).
+set(VT_TEST_MAIN_WIN ${CMAKE_CURRENT_LIST_DIR}/test_main_win.cpp)
+
 # The Windows ARM64 build's tests run here under Debian's arm64 Wine through qemu-aarch64
 # (cmake/wine-run-arm64), emulated: Direct2D draws through software OpenGL that qemu runs too, at
 # about 2 s a 1280 x 720 frame against 40 ms under the x64 Wine. What cannot hold there is left
@@ -52,7 +55,12 @@ function(vt_add_gtest name)
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  if(WIN32)
+    target_sources(${name} PRIVATE ${VT_TEST_MAIN_WIN})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest)
+  else()
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)

@@ -16,10 +16,4 @@ function(vt_embed_manifest target)
   endif()
 endfunction()
 
-# The built programs carry it (read from their resource directory on the Linux side).
-if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
-  find_package(Python3 COMPONENTS Interpreter REQUIRED)
-  add_test(NAME manifests
-    COMMAND ${Python3_EXECUTABLE} ${VT_MANIFEST_DIR}/manifest_test.py
-      $<TARGET_FILE:VantorelWatermark> $<TARGET_FILE:huddlewatch>)
-endif()
+# That the built programs carry it is checked with their images (cmake/pe/).

@@ -61,9 +61,6 @@ if(WIN32 AND VT_TESTS)
 
   if(CMAKE_CROSSCOMPILING)
     find_package(Python3 COMPONENTS Interpreter REQUIRED)
-    add_test(NAME backend_exports
-      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/exports_test.py
-        ${CMAKE_OBJDUMP} $<TARGET_FILE:VantorelVirtualCameraBackend>)
 
     # Signed with the certificates that the signature tests make; the frames it reads are saved
     # as pictures beside those of the compositor tests.

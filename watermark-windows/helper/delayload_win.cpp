@@ -114,8 +114,9 @@ FARPROC checked(Stand stand) {
     dll, #function, checked<decltype(&::function)>(&stand_in::function) \
   }
 
-// Every function that the helper imports from these DLLs; the delay-import test compares this
-// list with the executable's delay-import table.
+// Every function that the helper imports from these DLLs. The image test reads this table, with
+// the enumerators and DLL_NAMES above, from this file and compares it with the executable's
+// delay-import table both ways, so its entries stay VT_STAND_IN(enumerator, function).
 const StandIn STAND_INS[] = {
     VT_STAND_IN(MFPLAT, MFStartup),
     VT_STAND_IN(MFPLAT, MFCreateAttributes),

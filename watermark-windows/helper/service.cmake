@@ -44,8 +44,9 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
     ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
 endif()
 
-# A DLL planted beside the program never loads: the import table names only KnownDLLs, and
-# stand-ins under the delay-loaded names beside a copy of the program are passed over.
+# A DLL planted beside the program never loads: stand-ins under the delay-loaded names beside a
+# copy of the program are passed over (that its import table names only KnownDLLs is checked
+# with the images, cmake/pe/).
 if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
   foreach(name ${VT_DELAYED_DLLS})
     add_library(planted_${name} SHARED tests/planted_dll.cpp)
@@ -55,18 +56,19 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
   endforeach()
   add_test(NAME dll_search
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/dll_search_test.py
-      ${CMAKE_OBJDUMP} $<TARGET_FILE:VantorelWatermark> ${CMAKE_CROSSCOMPILING_EMULATOR}
+      $<TARGET_FILE:VantorelWatermark> ${CMAKE_CROSSCOMPILING_EMULATOR}
       ${CMAKE_BINARY_DIR}/wineprefix ${CMAKE_CURRENT_BINARY_DIR}/planted ${VT_SIGNED_DIR})
   set_tests_properties(dll_search PROPERTIES TIMEOUT 120 RESOURCE_LOCK install_dir
     FIXTURES_REQUIRED vt_signed_dlls ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)
 endif()
 
 # Without the delay-loaded DLLs (Media Foundation is missing from Windows N editions) the service
-# and the one-shot modes run and report, and every delay import has its stand-in.
+# and the one-shot modes run and report (that every delay import has its stand-in is checked
+# with the images, cmake/pe/).
 if(WIN32 AND CMAKE_CROSSCOMPILING AND VT_TESTS)
   add_test(NAME missing_dlls
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/tests/missing_dlls_test.py
-      ${CMAKE_NM} $<TARGET_FILE:VantorelWatermark> ${CMAKE_CROSSCOMPILING_EMULATOR}
+      $<TARGET_FILE:VantorelWatermark> ${CMAKE_CROSSCOMPILING_EMULATOR}
       ${CMAKE_BINARY_DIR}/wineprefix ${VT_SIGNED_DIR})
   set_tests_properties(missing_dlls PROPERTIES TIMEOUT 180 RESOURCE_LOCK install_dir
     FIXTURES_REQUIRED vt_signed_dlls ENVIRONMENT PYTHONDONTWRITEBYTECODE=1)

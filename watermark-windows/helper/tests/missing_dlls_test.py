@@ -2,26 +2,23 @@
 """VantorelWatermark.exe where delay-loaded platform DLLs are missing, as Media Foundation is from
 the N editions of Windows: Wine is told not to load them. The service still says ready, reports
 status, takes commands and ends with 0 at the end of its input; the one-shot modes end as they
-report their own failures. And every function in the executable's delay-import table has a
-stand-in, so that a new delay-imported call cannot raise 0xC06D007E unguarded.
+report their own failures. (That every function in the executable's delay-import table has a
+stand-in is a check of its image, cmake/pe/images_test.py.)
 
-usage: missing_dlls_test.py NM EXE WINE_RUN WINEPREFIX SIGNED_DIR
+usage: missing_dlls_test.py EXE WINE_RUN WINEPREFIX SIGNED_DIR
 """
 
 import json
 import os
-import re
-import struct
 import subprocess
 import sys
 
 from helper_process import (SIGNATURE_FAILED, Helper, check, finish, program_copy,
                             wait_exit)
 
-NM, EXE, WINE_RUN, PREFIX, SIGNED_DIR = sys.argv[1:6]
+EXE, WINE_RUN, PREFIX, SIGNED_DIR = sys.argv[1:5]
 os.environ["WINEPREFIX"] = PREFIX
 
-DELAYED_DLLS = {"mf.dll", "mfplat.dll", "crypt32.dll", "wintrust.dll"}
 WITHOUT_MEDIA = "mf,mfplat=d"
 WITHOUT_SIGNATURES = "crypt32,wintrust=d"
 WITHOUT_ANY = "mf,mfplat,crypt32,wintrust=d"
@@ -36,75 +33,6 @@ def env_without(disabled):
     overrides = ["mscoree,mshtml=", "winedbg.exe=d", *([disabled] if disabled else [])]
     env["WINEDLLOVERRIDES"] = ";".join(overrides)
     return env
-
-
-def symbols(*flags):
-    return subprocess.run([NM, *flags, EXE], capture_output=True, text=True,
-                          check=True).stdout.splitlines()
-
-
-def delay_imports():
-    """DLL name (lower case) -> function names, read from the delay-import descriptors. The GNU
-    linker leaves the header's delay-import directory empty, so the descriptors are found by the
-    symbols that dlltool gives them."""
-    with open(EXE, "rb") as f:
-        image = f.read()
-    header = struct.unpack_from("<I", image, 0x3C)[0]
-    section_count, = struct.unpack_from("<H", image, header + 6)
-    optional_size, = struct.unpack_from("<H", image, header + 20)
-    optional = header + 24
-    image_base, = struct.unpack_from("<Q", image, optional + 24)
-    sections = []
-    for i in range(section_count):
-        entry = optional + optional_size + 40 * i
-        virtual_size, address, raw_size, raw = struct.unpack_from("<IIII", image, entry + 8)
-        sections.append((address, max(virtual_size, raw_size), raw))
-
-    def at(rva):
-        for address, size, raw in sections:
-            if address <= rva < address + size:
-                return raw + rva - address
-        raise ValueError(f"RVA {rva:#x} outside the sections")
-
-    def text(rva):
-        start = at(rva)
-        return image[start:image.index(b"\0", start)].decode("ascii")
-
-    imports = {}
-    for line in symbols():
-        fields = line.split()
-        if len(fields) != 3 or not fields[2].startswith("__DELAY_IMPORT_DESCRIPTOR_"):
-            continue
-        # grAttrs, DLL name, module handle, IAT, INT, ...: RVAs when grAttrs is 1.
-        attributes, name, _, _, names = struct.unpack_from(
-            "<5I", image, at(int(fields[0], 16) - image_base))
-        check(attributes == 1, f"delay descriptor {fields[2]} holds RVAs")
-        functions = imports.setdefault(text(name).lower(), set())
-        entry = at(names)
-        while thunk := struct.unpack_from("<Q", image, entry)[0]:
-            check(not thunk >> 63, f"{text(name)} imports by name")
-            functions.add(text(thunk + 2))  # past the hint
-            entry += 8
-    return imports
-
-
-def stand_ins():
-    """The functions the failure hook has a stand-in for: the table refers to each, so each
-    stays in the executable under its own name."""
-    found = set()
-    for line in symbols("-C"):
-        found.update(re.findall(r"stand_in::(\w+)\(", line))
-    return found
-
-
-def coverage():
-    imports = delay_imports()
-    check(set(imports) == DELAYED_DLLS, f"the delay-loaded DLLs: {sorted(imports)}")
-    have = stand_ins()
-    unguarded = sorted(f"{dll}!{name}" for dll, names in imports.items() for name in names
-                       if name not in have)
-    check(imports and not unguarded, f"delay imports without a stand-in: {unguarded}")
-    check(all(imports.values()), f"every delay-loaded DLL has imports: {imports}")
 
 
 def service():
@@ -156,7 +84,6 @@ def one_shot_modes():
 
 
 def main():
-    coverage()
     service()
     one_shot_modes()
     return finish("the helper runs and reports without its delay-loaded DLLs")
